@@ -1,0 +1,33 @@
+# The README's commands. `make test` is what CI runs.
+.PHONY: test test-default test-asan test-fuzz bench deps gba run screenshot examples goldens clean
+
+deps:
+	scripts/install-deps
+
+test: deps
+	$(MAKE) test-default
+	$(MAKE) test-asan
+	$(MAKE) test-fuzz
+
+test-default:
+	cmake --preset default
+	cmake --build --preset default
+	ctest --preset default
+
+test-asan:
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+test-fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	ctest --preset fuzz
+
+bench: deps
+	cmake --preset default
+	cmake --build --preset default
+	scripts/run-bench build/default
+
+clean:
+	rm -rf build
