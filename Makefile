@@ -31,3 +31,8 @@ bench: deps
 
 clean:
 	rm -rf build
+
+# Rebuilds the emulator image into resources/ (needs arm-none-eabi-g++).
+gba: deps
+	$(MAKE) -C gba
+	cp gba/build/rix.gba resources/rix.gba
