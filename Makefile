@@ -36,3 +36,7 @@ clean:
 gba: deps
 	$(MAKE) -C gba
 	cp gba/build/rix.gba resources/rix.gba
+
+# Reassembles the example cartridge from its source (needs z80asm).
+examples: deps
+	cd resources/examples && z80asm -o hello.col hello.asm
