@@ -1,0 +1,169 @@
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "platform/Paths.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rix {
+namespace {
+
+using test::ReadFileText;
+using test::TempDir;
+using test::WriteFileText;
+
+// Another process's hold on a file, by the same advisory locks.
+class ForeignLock {
+public:
+    ForeignLock(const std::string& path, int op) : fd_(::open(path.c_str(), O_RDONLY)) {
+        ::flock(fd_, op);
+    }
+    ~ForeignLock() { ::close(fd_); }
+
+private:
+    int fd_;
+};
+
+template <typename F> std::string ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const RixError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(File, SharingModesFollowOtherHolders) {
+    TempDir dir;
+    const std::string path = dir / "rom.col";
+    WriteFileText(path, "abc");
+    {
+        ForeignLock writer(path, LOCK_EX);
+        EXPECT_EQ(ErrorOf([&] { File::OpenRead(path, Share::DenyWrite); }),
+                  "Cannot open file " + path);
+        EXPECT_EQ(ErrorOf([&] { File::OpenRead(path, Share::Exclusive); }),
+                  "Cannot open file " + path);
+        EXPECT_NO_THROW(File::OpenRead(path, Share::DenyNone));
+    }
+    {
+        ForeignLock reader(path, LOCK_SH);
+        EXPECT_NO_THROW(File::OpenRead(path, Share::DenyWrite));
+        EXPECT_EQ(ErrorOf([&] { File::OpenRead(path, Share::Exclusive); }),
+                  "Cannot open file " + path);
+    }
+    EXPECT_EQ(ErrorOf([&] { File::OpenRead(dir / "missing", Share::DenyNone); }),
+              "Cannot open file " + (dir / "missing"));
+    EXPECT_EQ(ErrorOf([&] { File::OpenRead(dir.Path().string(), Share::DenyNone); }),
+              "Cannot open file " + dir.Path().string());
+}
+
+TEST(File, ReadExactFailsAtTheEnd) {
+    TempDir dir;
+    WriteFileText(dir / "f", "abc");
+    File file = File::OpenRead(dir / "f", Share::DenyNone);
+    char buffer[4];
+    EXPECT_EQ(ErrorOf([&] { file.ReadExact(buffer, 4); }), "Stream read error");
+}
+
+TEST(AtomicFile, ReplacesOnlyOnCommitAndRemovesItsTemporaryFile) {
+    TempDir dir;
+    const std::string target = dir / "Rix.INI";
+    WriteFileText(target, "old");
+    {
+        AtomicFile out = AtomicFile::Create(target, target);
+        out.Stream().WriteAll("new", 3);
+        EXPECT_EQ(ReadFileText(target), "old");
+    } // dropped uncommitted
+    EXPECT_EQ(ReadFileText(target), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
+    AtomicFile out = AtomicFile::Create(target, target);
+    out.Stream().WriteAll("new", 3);
+    out.Commit();
+    EXPECT_EQ(ReadFileText(target), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(AtomicFile, RefusesWhatCannotBeCreated) {
+    TempDir dir;
+    const std::string readOnly = dir / "ro.ini";
+    WriteFileText(readOnly, "keep");
+    ::chmod(readOnly.c_str(), 0444);
+    std::filesystem::create_directory(dir / "locked");
+    ::chmod((dir / "locked").c_str(), 0555);
+    const std::string held = dir / "held.ini";
+    WriteFileText(held, "keep");
+    ForeignLock reader(held, LOCK_SH);
+
+    for (const std::string& target :
+         {readOnly, dir / "missing/x.ini", dir / "locked/x.ini", held, dir.Path().string()}) {
+        EXPECT_EQ(ErrorOf([&] { AtomicFile::Create(target, "shown"); }),
+                  "Cannot create file shown")
+            << target;
+    }
+    EXPECT_EQ(ReadFileText(readOnly), "keep");
+    EXPECT_EQ(ReadFileText(held), "keep");
+}
+
+TEST(AtomicFile, KeepsTheTargetsPermissions) {
+    TempDir dir;
+    const std::string target = dir / "f";
+    WriteFileText(target, "old");
+    ::chmod(target.c_str(), 0640);
+    AtomicFile out = AtomicFile::Create(target, target);
+    out.Commit();
+    struct stat st {};
+    ::stat(target.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+int ShortWrite(void* context) {
+    const auto& target = *static_cast<std::string*>(context);
+    try {
+        AtomicFile out = AtomicFile::Create(target, target);
+        const std::string big(4096, 'x');
+        out.Stream().WriteAll(big.data(), big.size());
+        out.Commit();
+    } catch (const RixError& e) {
+        return std::string(e.what()) == "Stream write error" ? 0 : 2;
+    }
+    return 1;
+}
+
+TEST(AtomicFile, AShortWriteKeepsTheOldFileWhole) {
+    TempDir dir;
+    std::string target = dir / "Rix.INI";
+    WriteFileText(target, "[Settings]\r\nLastDir=/roms/\r\n\r\n");
+    EXPECT_EQ(test::RunWithFileSizeLimit(1000, &ShortWrite, &target), 0);
+    EXPECT_EQ(ReadFileText(target), "[Settings]\r\nLastDir=/roms/\r\n\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(ReadWholeFileForAdd, ReportsFileIoErrorsByCode) {
+    TempDir dir;
+    WriteFileText(dir / "rom", "1234");
+    EXPECT_EQ(ReadWholeFileForAdd(dir / "rom").size(), 4u);
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFileForAdd(dir / "missing"); }), "File not found");
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFileForAdd(dir / "rom/x"); }), "Invalid filename");
+    ForeignLock writer(dir / "rom", LOCK_EX);
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFileForAdd(dir / "rom"); }), "I/O error 32");
+}
+
+TEST(Paths, SplitsAtTheLastSeparator) {
+    EXPECT_EQ(FileNameOf("/roms/Game.COL"), "Game.COL");
+    EXPECT_EQ(DirectoryWithSeparatorOf("/roms/Game.COL"), "/roms/");
+    EXPECT_EQ(DirectoryWithSeparatorOf("/Game.COL"), "/");
+    EXPECT_EQ(FileNameOf("Game.COL"), "Game.COL");
+    EXPECT_EQ(DirectoryOf("/roms/Game.COL"), "/roms");
+    EXPECT_EQ(DirectoryOf("/Game.COL"), "/");
+    EXPECT_EQ(ToNativeSeparators("C:\\roms\\a.col"), "C:/roms/a.col");
+}
+
+} // namespace
+} // namespace rix
