@@ -1,0 +1,203 @@
+#include "cli/RixBuildCommand.h"
+
+#include "builder/Resources.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace rix {
+namespace {
+
+using test::ReadFileText;
+using test::TempDir;
+using test::WriteFileText;
+
+struct CommandResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Drain(std::FILE* f) {
+    std::rewind(f);
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, f)) {
+        text.append(buffer, n);
+    }
+    std::fclose(f);
+    return text;
+}
+
+// Runs the command in this process with captured streams; `input` is what the user types.
+CommandResult RunCommand(const std::vector<std::string>& args, const std::string& input = "",
+               bool terminal = false) {
+    cli::Console console;
+    console.in = std::tmpfile();
+    console.out = std::tmpfile();
+    console.err = std::tmpfile();
+    std::fputs(input.c_str(), console.in);
+    std::rewind(console.in);
+    console.inIsTerminal = terminal;
+    CommandResult run;
+    run.status = cli::RunRixBuild(args, console);
+    std::fclose(console.in);
+    run.out = Drain(console.out);
+    run.err = Drain(console.err);
+    return run;
+}
+
+class RixBuild : public ::testing::Test {
+protected:
+    RixBuild() {
+        WriteFileText(dir / "Game.COL", "game bytes");
+        WriteFileText(dir / "second.rom", "second bytes");
+    }
+    std::vector<std::string> Args(std::initializer_list<std::string> more) {
+        std::vector<std::string> args = {"-s", settings, "-o", out};
+        args.insert(args.end(), more);
+        return args;
+    }
+
+    TempDir dir;
+    std::string settings = dir / "Rix.INI";
+    std::string out = dir / "out";
+};
+
+TEST_F(RixBuild, HelpVersionAndUsageErrors) {
+    const CommandResult help = RunCommand({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: rix-build [OPTION]... [ROM]...\n", 0), 0u);
+    const CommandResult version = RunCommand({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "rix-build 0.9.7.0\n");
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--frobnicate"}, {"-s"}, {"x.col", "-o"}}) {
+        const CommandResult run = RunCommand(bad);
+        EXPECT_EQ(run.status, 2) << bad.back();
+        EXPECT_EQ(run.err.rfind("rix-build: ", 0), 0u);
+        EXPECT_NE(run.err.find("Try 'rix-build --help'"), std::string::npos);
+    }
+}
+
+TEST_F(RixBuild, AddsTheRomsBuildsAndSaves) {
+    WriteFileText(settings, "[Control Defaults]\r\nDefault0=Pad\r\n");
+    const CommandResult run = RunCommand(Args({dir / "Game.COL", dir / "second.rom"}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "Rix binary created. Have fun!\n");
+    EXPECT_TRUE(std::filesystem::exists(out + "/Rix.gba"));
+    const std::string saved = ReadFileText(settings);
+    EXPECT_NE(saved.find("[Settings]\r\nLastDir=" + dir.Path().string() + "/\r\n"),
+              std::string::npos);
+    EXPECT_NE(saved.find("Filename=game\r\nControl=Pad\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("Filename=second\r\nControl=Pad\r\n"), std::string::npos);
+    EXPECT_EQ(saved.find("RixBinary"), std::string::npos); // -o does not change the settings
+
+    // The image holds both ROMs in the order given.
+    const std::string image = ReadFileText(out + "/Rix.gba");
+    EXPECT_EQ(image.substr(image.size() - 22), "game bytessecond bytes");
+}
+
+TEST_F(RixBuild, AnExistingImageNeedsYesOrATerminal) {
+    std::filesystem::create_directories(out);
+    WriteFileText(out + "/Rix.gba", "previous");
+
+    const CommandResult refused = RunCommand(Args({dir / "Game.COL"}));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("--yes"), std::string::npos);
+    EXPECT_EQ(ReadFileText(out + "/Rix.gba"), "previous");
+
+    const CommandResult no = RunCommand(Args({dir / "Game.COL"}), "n\n", true);
+    EXPECT_EQ(no.status, 1);
+    EXPECT_EQ(no.err, "Rix binary already exists.\nReplace? [y/N] ");
+    EXPECT_EQ(ReadFileText(out + "/Rix.gba"), "previous");
+
+    const CommandResult yes = RunCommand(Args({dir / "Game.COL"}), "y\n", true);
+    EXPECT_EQ(yes.status, 0) << yes.err;
+    EXPECT_NE(ReadFileText(out + "/Rix.gba"), "previous");
+
+    const CommandResult quiet = RunCommand(Args({"-y", "-q", dir / "Game.COL"}));
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+}
+
+TEST_F(RixBuild, AnEmptyListBuildsTheShellImage) {
+    const CommandResult run = RunCommand(Args({"--no-save"}));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "No ROMS selected!\nPreliminary Pogoshell binary will be created...\n"
+                       "RIX4POGO binary created. Have fun!\n");
+    EXPECT_FALSE(std::filesystem::exists(settings));
+}
+
+TEST_F(RixBuild, AFileThatCannotBeAddedStopsButKeepsTheOnesBefore) {
+    const CommandResult run = RunCommand(Args({dir / "Game.COL", dir / "missing.col", dir / "second.rom"}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "rix-build: File not found.\n");
+    EXPECT_FALSE(std::filesystem::exists(out + "/Rix.gba"));
+    const std::string saved = ReadFileText(settings);
+    EXPECT_NE(saved.find("Filename=game"), std::string::npos);
+    EXPECT_EQ(saved.find("Filename=second"), std::string::npos);
+
+    const CommandResult unsaved = RunCommand(Args({"--no-save", dir / "second.rom", dir / "missing.col"}));
+    EXPECT_EQ(unsaved.status, 1);
+    EXPECT_EQ(ReadFileText(settings), saved);
+}
+
+TEST_F(RixBuild, SettingsThatCannotBeReadOrSavedAreErrors) {
+    WriteFileText(settings, "[Settings]\r\n");
+    {
+        const int fd = ::open(settings.c_str(), O_RDONLY);
+        ::flock(fd, LOCK_EX);
+        const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
+        ::close(fd);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "rix-build: Cannot open file " + settings + ".\n");
+        EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_EQ(ReadFileText(settings), "[Settings]\r\n");
+    }
+    ::chmod(settings.c_str(), 0444);
+    const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Rix binary created. Have fun!\nrix-build: Cannot create file " + settings +
+                           ".\n");
+    EXPECT_TRUE(std::filesystem::exists(out + "/Rix.gba"));
+}
+
+// The built program, run in a fresh directory with its default settings file.
+TEST(RixBuildBinary, BuildsTheExampleInTheCurrentDirectory) {
+    TempDir dir;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(dir.Path().c_str()) != 0) {
+            ::_exit(99);
+        }
+        const int devnull = ::open("/dev/null", O_RDONLY);
+        ::dup2(devnull, STDIN_FILENO);
+        ::execl(RIX_BUILD_BINARY, "rix-build", RIX_EXAMPLE_ROM, static_cast<char*>(nullptr));
+        ::_exit(98);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::vector<unsigned char> image = test::ReadFileBytes(dir / "Rix.gba");
+    const auto emulator = EmulatorImage();
+    ASSERT_GT(image.size(), emulator.size());
+    EXPECT_TRUE(std::equal(emulator.begin(), emulator.end(), image.begin()));
+    const std::vector<unsigned char> rom = test::ReadFileBytes(RIX_EXAMPLE_ROM);
+    EXPECT_TRUE(std::equal(rom.begin(), rom.end(), image.end() - std::ptrdiff_t(rom.size())));
+    EXPECT_NE(ReadFileText(dir / "Rix.INI").find("Filename=hello\r\nControl=Kempston\r\n"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace rix
