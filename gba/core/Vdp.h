@@ -153,11 +153,11 @@ public:
     void ClearDirty();
 
 private:
-    void DrawGraphics1(int line, uint8_t* out) const;
-    void DrawGraphics2(int line, uint8_t* out) const;
-    void DrawMulticolor(int line, uint8_t* out) const;
-    void DrawText(int line, uint8_t* out) const;
-    void Sprites(int line, uint8_t* out);
+    RIX_IWRAM_CODE void DrawGraphics1(int line, uint8_t* out) const;
+    RIX_IWRAM_CODE void DrawGraphics2(int line, uint8_t* out) const;
+    RIX_IWRAM_CODE void DrawMulticolor(int line, uint8_t* out) const;
+    RIX_IWRAM_CODE void DrawText(int line, uint8_t* out) const;
+    RIX_IWRAM_CODE void Sprites(int line, uint8_t* out);
 
     uint8_t vram_[kVramSize]{};
     uint8_t dirty_[kDirtyMapSize]{};
