@@ -8,7 +8,6 @@ namespace {
 
 constexpr uint16_t kAddressMask = 0x3FFF;
 constexpr uint8_t kR0M3 = 0x02;
-constexpr uint8_t kR1Blank = 0x40; // set: display on
 constexpr uint8_t kR1M1 = 0x10;
 constexpr uint8_t kR1M2 = 0x08;
 constexpr uint8_t kR1Size = 0x02;
