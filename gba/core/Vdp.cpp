@@ -1,0 +1,317 @@
+#include "Vdp.h"
+
+#include <string.h>
+
+namespace rix::emu {
+
+namespace {
+
+constexpr uint16_t kAddressMask = 0x3FFF;
+constexpr uint8_t kR0M3 = 0x02;
+constexpr uint8_t kR1M1 = 0x10;
+constexpr uint8_t kR1M2 = 0x08;
+constexpr uint8_t kR1Size = 0x02;
+constexpr uint8_t kR1Mag = 0x01;
+constexpr uint8_t kSpriteTerminator = 208;
+constexpr uint8_t kSpriteEarlyClock = 0x80;
+constexpr int kSpritesPerLine = 4;
+constexpr int kSpriteCount = 32;
+
+// Writes the 8 pixels of one pattern byte: set bits in `fg`, clear bits in `bg`.
+inline void Expand8(uint8_t* out, uint8_t bits, uint8_t fg, uint8_t bg) {
+    for (int i = 0; i < 8; ++i) {
+        out[i] = (bits & (0x80 >> i)) ? fg : bg;
+    }
+}
+
+// Transparent (0) shows the backdrop.
+inline uint8_t Opaque(uint8_t colour, uint8_t backdrop) {
+    return colour ? colour : backdrop;
+}
+
+} // namespace
+
+void Vdp::Reset() {
+    memset(vram_, 0, sizeof vram_);
+    memset(dirty_, 0xFF, sizeof dirty_);
+    memset(regs_, 0, sizeof regs_);
+    address_ = 0;
+    status_ = 0;
+    readBuffer_ = 0;
+    firstByte_ = 0;
+    latch_ = false;
+}
+
+void Vdp::WriteControl(uint8_t value) {
+    if (!latch_) {
+        // The low address byte takes effect at once; a status read or data access before the
+        // second byte starts the sequence over.
+        firstByte_ = value;
+        address_ = static_cast<uint16_t>((address_ & 0x3F00) | value);
+        latch_ = true;
+        return;
+    }
+    latch_ = false;
+    address_ = static_cast<uint16_t>(((value & 0x3F) << 8) | firstByte_);
+    if (value & 0x80) {
+        const int index = value & 0x07;
+        regs_[index] = firstByte_ & kVdpRegisters[index].mask;
+    } else if (!(value & 0x40)) {
+        // Read setup: the chip fetches ahead so the first data read already has its byte.
+        readBuffer_ = vram_[address_];
+        address_ = (address_ + 1) & kAddressMask;
+    }
+}
+
+void Vdp::WriteData(uint8_t value) {
+    latch_ = false;
+    vram_[address_] = value;
+    const unsigned block = address_ / kDirtyBlockSize;
+    dirty_[block >> 3] |= static_cast<uint8_t>(1u << (block & 7));
+    readBuffer_ = value;
+    address_ = (address_ + 1) & kAddressMask;
+}
+
+uint8_t Vdp::ReadData() {
+    latch_ = false;
+    const uint8_t value = readBuffer_;
+    readBuffer_ = vram_[address_];
+    address_ = (address_ + 1) & kAddressMask;
+    return value;
+}
+
+uint8_t Vdp::ReadStatus() {
+    latch_ = false;
+    const uint8_t value = status_;
+    status_ &= kStatusSpriteNumber;
+    return value;
+}
+
+void Vdp::ClearDirty() {
+    memset(dirty_, 0, sizeof dirty_);
+}
+
+Vdp::Mode Vdp::CurrentMode() const {
+    // Combinations the chip leaves undocumented resolve to the first match in this order.
+    if (regs_[1] & kR1M1) {
+        return Mode::Text;
+    }
+    if (regs_[1] & kR1M2) {
+        return Mode::Multicolor;
+    }
+    if (regs_[0] & kR0M3) {
+        return Mode::Graphics2;
+    }
+    return Mode::Graphics1;
+}
+
+uint16_t Vdp::ColourTable() const {
+    if (CurrentMode() == Mode::Graphics2) {
+        return static_cast<uint16_t>((regs_[3] & 0x80) << 6);
+    }
+    return static_cast<uint16_t>(regs_[3] << 6);
+}
+
+uint16_t Vdp::PatternTable() const {
+    if (CurrentMode() == Mode::Graphics2) {
+        return static_cast<uint16_t>((regs_[4] & 0x04) << 11);
+    }
+    return static_cast<uint16_t>((regs_[4] & 0x07) << 11);
+}
+
+void Vdp::ScanLine(int line, uint8_t* out) {
+    if (line < 0 || line > kActiveLines) {
+        return;
+    }
+    if (line == kActiveLines) {
+        status_ |= kStatusInterrupt;
+        return;
+    }
+    if (!DisplayEnabled()) {
+        // Blanked: backdrop only, and the sprite logic does not run.
+        if (out) {
+            memset(out, Backdrop(), kWidth);
+        }
+        return;
+    }
+    const Mode mode = CurrentMode();
+    if (out) {
+        switch (mode) {
+        case Mode::Graphics1:
+            DrawGraphics1(line, out);
+            break;
+        case Mode::Graphics2:
+            DrawGraphics2(line, out);
+            break;
+        case Mode::Multicolor:
+            DrawMulticolor(line, out);
+            break;
+        case Mode::Text:
+            DrawText(line, out);
+            break;
+        }
+    }
+    if (mode != Mode::Text) {
+        Sprites(line, out);
+    }
+}
+
+void Vdp::DrawGraphics1(int line, uint8_t* out) const {
+    const uint8_t backdrop = Backdrop();
+    const uint8_t* names = &vram_[NameTable() + (line >> 3) * 32];
+    const uint8_t* patterns = &vram_[PatternTable() + (line & 7)];
+    const uint8_t* colours = &vram_[ColourTable()];
+    for (int column = 0; column < 32; ++column, out += 8) {
+        const unsigned name = names[column];
+        const uint8_t colour = colours[name >> 3];
+        Expand8(out, patterns[name * 8], Opaque(colour >> 4, backdrop),
+                Opaque(colour & 0x0F, backdrop));
+    }
+}
+
+void Vdp::DrawGraphics2(int line, uint8_t* out) const {
+    // The screen's thirds each have their own 256 patterns and colours; R4 bits 1-0 and R3
+    // bits 6-0 mask the upper bits of the offset, which lets programs share tables.
+    const uint8_t backdrop = Backdrop();
+    const unsigned row = static_cast<unsigned>(line) >> 3;
+    const uint8_t* names = &vram_[NameTable() + row * 32];
+    const unsigned patternBase = PatternTable();
+    const unsigned patternMask = ((regs_[4] & 0x03u) << 11) | 0x7FF;
+    const unsigned colourBase = ColourTable();
+    const unsigned colourMask = ((regs_[3] & 0x7Fu) << 6) | 0x3F;
+    const unsigned thirdAndLine = ((row >> 3) << 11) | (line & 7);
+    for (int column = 0; column < 32; ++column, out += 8) {
+        const unsigned offset = thirdAndLine | (names[column] << 3);
+        const uint8_t colour = vram_[colourBase | (offset & colourMask)];
+        Expand8(out, vram_[patternBase | (offset & patternMask)], Opaque(colour >> 4, backdrop),
+                Opaque(colour & 0x0F, backdrop));
+    }
+}
+
+void Vdp::DrawMulticolor(int line, uint8_t* out) const {
+    // Each name's 8 pattern bytes cover four rows of names: two bytes per row, one per 4-line
+    // half, each byte two 4x4 blocks (high nibble left).
+    const uint8_t backdrop = Backdrop();
+    const unsigned row = static_cast<unsigned>(line) >> 3;
+    const uint8_t* names = &vram_[NameTable() + row * 32];
+    const uint8_t* patterns =
+        &vram_[PatternTable() + ((row & 3) << 1) + ((static_cast<unsigned>(line) >> 2) & 1)];
+    for (int column = 0; column < 32; ++column, out += 8) {
+        const uint8_t colours = patterns[names[column] * 8];
+        const uint8_t left = Opaque(colours >> 4, backdrop);
+        const uint8_t right = Opaque(colours & 0x0F, backdrop);
+        out[0] = out[1] = out[2] = out[3] = left;
+        out[4] = out[5] = out[6] = out[7] = right;
+    }
+}
+
+void Vdp::DrawText(int line, uint8_t* out) const {
+    // 40 columns of 6 pixels between 8-pixel borders; colours from R7, no sprites.
+    const uint8_t backdrop = Backdrop();
+    const uint8_t fg = Opaque(regs_[7] >> 4, backdrop);
+    const uint8_t bg = backdrop; // colour 0 of R7 is the backdrop itself
+    const uint8_t* names = &vram_[NameTable() + (line >> 3) * 40];
+    const uint8_t* patterns = &vram_[PatternTable() + (line & 7)];
+    memset(out, backdrop, 8);
+    memset(out + kWidth - 8, backdrop, 8);
+    out += 8;
+    for (int column = 0; column < 40; ++column, out += 6) {
+        const uint8_t bits = patterns[names[column] * 8];
+        for (int i = 0; i < 6; ++i) {
+            out[i] = (bits & (0x80 >> i)) ? fg : bg;
+        }
+    }
+}
+
+void Vdp::Sprites(int line, uint8_t* out) {
+    const uint8_t* attributes = &vram_[SpriteAttributeTable()];
+    const bool large = regs_[1] & kR1Size;
+    const int magShift = regs_[1] & kR1Mag;
+    const unsigned height = (large ? 16u : 8u) << magShift;
+
+    int shown[kSpritesPerLine];
+    unsigned shownRow[kSpritesPerLine];
+    int count = 0;
+    int fifth = -1;
+    int index = 0;
+    for (; index < kSpriteCount; ++index) {
+        const uint8_t y = attributes[index * 4];
+        if (y == kSpriteTerminator) {
+            break;
+        }
+        // The chip compares in 8 bits: Y is the line above the sprite's first line, so Y = 255
+        // starts on line 0 and large Y values hang in from the top.
+        const unsigned row = static_cast<unsigned>(line - y - 1) & 0xFF;
+        if (row >= height) {
+            continue;
+        }
+        if (count == kSpritesPerLine) {
+            fifth = index;
+            break;
+        }
+        shown[count] = index;
+        shownRow[count] = row >> magShift;
+        ++count;
+    }
+    if (!(status_ & kStatusFifthSprite)) {
+        // Without a fifth sprite the number field holds the last sprite looked at.
+        if (fifth >= 0) {
+            status_ = static_cast<uint8_t>((status_ & 0xE0) | kStatusFifthSprite | fifth);
+        } else {
+            const int last = index < kSpriteCount ? index : kSpriteCount - 1;
+            status_ = static_cast<uint8_t>((status_ & 0xE0) | last);
+        }
+    }
+    if (count == 0) {
+        return;
+    }
+
+    // Bit 0: a higher-priority sprite has a pattern pixel here (for coincidence, whatever its
+    // colour). Bit 1: it also drew a colour here, hiding the sprites behind it.
+    uint8_t cover[kWidth];
+    memset(cover, 0, sizeof cover);
+    const uint8_t* patterns = &vram_[SpritePatternTable()];
+    const int width = (large ? 16 : 8) << magShift;
+    bool coincidence = false;
+    for (int k = 0; k < count; ++k) {
+        const uint8_t* a = &attributes[shown[k] * 4];
+        const uint8_t name = large ? (a[2] & 0xFC) : a[2];
+        const uint8_t* pattern = &patterns[name * 8 + shownRow[k]];
+        // Large sprites: the right half's bytes sit 16 bytes after the left half's.
+        const unsigned bits = large ? ((pattern[0] << 8) | pattern[16]) : (pattern[0] << 8);
+        if (!bits) {
+            continue;
+        }
+        const uint8_t colour = a[3] & 0x0F;
+        int x = a[1];
+        if (a[3] & kSpriteEarlyClock) {
+            x -= 32;
+        }
+        for (int px = 0; px < width; ++px) {
+            if (!(bits & (0x8000u >> (px >> magShift)))) {
+                continue;
+            }
+            const int sx = x + px;
+            if (sx < 0 || sx >= kWidth) {
+                continue;
+            }
+            uint8_t& c = cover[sx];
+            if (c & 1) {
+                coincidence = true;
+            }
+            if (colour && !(c & 2)) {
+                if (out) {
+                    out[sx] = colour;
+                }
+                c = 3;
+            } else {
+                c |= 1;
+            }
+        }
+    }
+    if (coincidence) {
+        status_ |= kStatusCoincidence;
+    }
+}
+
+} // namespace rix::emu
