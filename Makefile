@@ -36,3 +36,10 @@ clean:
 gba: deps
 	$(MAKE) -C gba
 	cp gba/build/rix.gba resources/rix.gba
+
+# Rewrites the golden images of the tests labelled "goldens" from the current build. Look at
+# the changed images before committing them.
+goldens:
+	cmake --preset default
+	cmake --build --preset default
+	RIX_UPDATE_GOLDENS=1 ctest --preset default -L goldens
