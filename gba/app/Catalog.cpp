@@ -23,6 +23,28 @@ RIX_EWRAM_NOINIT std::uint8_t gKnown[kMaxGames];
 // Record CRCs copied once, so matching a finished game scans RAM rather than the cartridge.
 RIX_EWRAM_NOINIT std::uint32_t gRecordCrc[kMaxRecords];
 
+// Copies the CRC field of `count` records, 80 bytes apart; in IWRAM so that thousands of
+// records do not hold up the first frame.
+RIX_IWRAM_CODE void CopyRecordKeys(const std::uint8_t* first, std::uint32_t count,
+                                   std::uint32_t* keys);
+void CopyRecordKeys(const std::uint8_t* first, std::uint32_t count, std::uint32_t* keys) {
+    for (std::uint32_t r = 0; r < count; ++r, first += fmt::kRecordSize) {
+        keys[r] = fmt::ReadU32(first + fmt::kRecordCrc);
+    }
+}
+
+// The first record with this CRC, or kNoRecord.
+RIX_IWRAM_CODE std::int32_t FindRecord(const std::uint32_t* keys, std::uint32_t count,
+                                       std::uint32_t crc);
+std::int32_t FindRecord(const std::uint32_t* keys, std::uint32_t count, std::uint32_t crc) {
+    for (std::uint32_t r = 0; r < count; ++r) {
+        if (keys[r] == crc) {
+            return std::int32_t(r);
+        }
+    }
+    return kNoRecord;
+}
+
 RIX_IWRAM_CODE std::uint32_t CrcSlice(std::uint32_t reg, const std::uint8_t* bytes,
                                       std::uint32_t length);
 std::uint32_t CrcSlice(std::uint32_t reg, const std::uint8_t* bytes, std::uint32_t length) {
@@ -44,8 +66,8 @@ void Catalog::Reset(const std::uint8_t* cart, const TableInfo& table) {
     }
     // Only a table that passed every check has counts that fit the arrays.
     records_ = games ? table.recordCount : 0;
-    for (std::uint32_t r = 0; r < records_; ++r) {
-        gRecordCrc[r] = fmt::ReadU32(cart + RecordOffset(table, r) + fmt::kRecordCrc);
+    if (records_ != 0) {
+        CopyRecordKeys(cart + RecordOffset(table, 0), records_, gRecordCrc);
     }
 }
 
@@ -89,13 +111,7 @@ std::int32_t Catalog::Work(std::uint32_t preferred, std::uint32_t budget) {
     }
 
     slot.crc = fmt::Crc32Finish(slot.crc);
-    slot.fedOrRecord = 0;
-    for (std::uint32_t r = 0; r < records_; ++r) {
-        if (gRecordCrc[r] == slot.crc) {
-            slot.fedOrRecord = r + 1; // the first matching record wins
-            break;
-        }
-    }
+    slot.fedOrRecord = std::uint32_t(FindRecord(gRecordCrc, records_, slot.crc) + 1);
     gKnown[game] = 1;
     --remaining_;
     return std::int32_t(game);

@@ -82,6 +82,7 @@ TableInfo ReadTable(const std::uint8_t* cart, std::uint32_t header) {
 
     // Entries up to the terminator; each must lie inside the cartridge, and so must its ROM.
     std::uint32_t count = 0;
+    std::uint32_t lowest = 0xFFFFFFFFu; // lowest ROM offset, checked once the table's end is known
     for (;; ++count) {
         const std::uint32_t at = romTable + count * fmt::kRomEntrySize;
         if (room - at < fmt::kRomEntrySize) {
@@ -98,17 +99,20 @@ TableInfo ReadTable(const std::uint8_t* cart, std::uint32_t header) {
         if (offset > room || size > room - offset) {
             return Broken(info, TableCheck::kRomOutside, count + 1, offset, size);
         }
+        lowest = offset < lowest ? offset : lowest;
     }
     info.romCount = count;
 
     // ROM bytes lie behind the terminator; a ROM inside the table would make its own entries
     // part of a game.
     const std::uint32_t tableEnd = romTable + (count + 1) * fmt::kRomEntrySize;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t offset =
-            fmt::ReadU32(h + romTable + i * fmt::kRomEntrySize + fmt::kRomEntryOffset);
-        if (offset < tableEnd) {
-            return Broken(info, TableCheck::kRomInsideTable, i + 1, offset, tableEnd);
+    if (lowest < tableEnd) {
+        for (std::uint32_t i = 0;; ++i) {
+            const std::uint32_t offset =
+                fmt::ReadU32(h + romTable + i * fmt::kRomEntrySize + fmt::kRomEntryOffset);
+            if (offset < tableEnd) {
+                return Broken(info, TableCheck::kRomInsideTable, i + 1, offset, tableEnd);
+            }
         }
     }
     info.kind = TableKind::kGames;

@@ -5,10 +5,14 @@
 
 #include <cstdint>
 
+#include "Platform.h"
+
 namespace rix::gba {
 
 // Fixed-size arrays in EWRAM hold per-game and per-record state; a table with more is refused.
-inline constexpr std::uint32_t kMaxGames = 16384;
+// No ColecoVision cartridge is smaller than 8 KiB, so 4096 games fill the 32 MiB cartridge;
+// records may also belong to ROMs that are not on it, hence more of them.
+inline constexpr std::uint32_t kMaxGames = 4096;
 inline constexpr std::uint32_t kMaxRecords = 16384;
 
 enum class TableKind : std::uint8_t {
@@ -49,7 +53,8 @@ struct RomEntry {
 // Reads and checks the table whose header starts `header` bytes into the cartridge. `cart`
 // must address the whole 32 MiB cartridge space (on the GBA it is 0x08000000); no byte at or
 // beyond kCartridgeSpace is read.
-TableInfo ReadTable(const std::uint8_t* cart, std::uint32_t header);
+// In IWRAM: the first menu frame waits for it, and it may read thousands of entries.
+RIX_IWRAM_CODE TableInfo ReadTable(const std::uint8_t* cart, std::uint32_t header);
 
 // Entry `index` (< info.romCount) of a table that ReadTable accepted, as a cartridge range
 // that lies inside the cartridge space.

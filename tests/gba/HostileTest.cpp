@@ -160,6 +160,112 @@ private:
     std::mt19937 random_;
 };
 
+// Each check the image makes, failed on purpose, and the words that name it on the screen.
+TEST(GbaTableChecks, EachFailedCheckIsNamedOnTheErrorScreen) {
+    const std::size_t h = RixImage().size();
+    CartSpec spec;
+    GameConfig config;
+    config.name = "Game";
+    spec.games = {{TestRom(1), config}, {TestRom(2), config}};
+    const std::vector<std::uint8_t> sound = MakeCartridge(RixImage(), spec);
+    const std::uint32_t romTable = fmt::kHeaderSize + 2 * fmt::kRecordSize;
+    const std::uint32_t tableEnd = romTable + 3 * fmt::kRomEntrySize;
+    const std::uint32_t secondRom = tableEnd + std::uint32_t(spec.games[0].rom.size());
+    const std::uint32_t room = fmt::kCartridgeSpace - std::uint32_t(h);
+
+    struct Case {
+        const char* check;
+        std::size_t at; // where the lie goes, from the header
+        std::uint32_t value;
+        std::vector<std::string> lines; // rows 5 to 7
+    };
+    const Case cases[] = {
+        {"records offset", 0, 17, {" Header: the records offset is", " 17, not 16."}},
+        {"ROM table form", 4, 97, {" Header: the ROM table offset 97", " is not 16 + 80 x n."}},
+        {"ROM table below the header",
+         4,
+         8,
+         {" Header: the ROM table offset 8", " is not 16 + 80 x n."}},
+        {"ROM table outside",
+         4,
+         fmt::kHeaderSize + fmt::kRecordSize * ((room - fmt::kHeaderSize) / fmt::kRecordSize + 1),
+         {" Header: the ROM table offset " +
+              std::to_string(fmt::kHeaderSize +
+                             fmt::kRecordSize * ((room - fmt::kHeaderSize) / fmt::kRecordSize + 1)),
+          " lies outside the 32 MiB cartridge."}},
+        {"too many records",
+         4,
+         fmt::kHeaderSize + fmt::kRecordSize * 16385,
+         {" 16385 configuration records:", " more than the 16384 this program reads."}},
+        {"ROM past the end",
+         romTable + 8 + 4,
+         room,
+         {" ROM 2: offset " + std::to_string(secondRom) + ",",
+          " size " + std::to_string(room) + ", runs past the end", " of the 32 MiB cartridge."}},
+        {"size wraps around",
+         romTable + 4,
+         0u - tableEnd,
+         {" ROM 1: offset " + std::to_string(tableEnd) + ",",
+          " size " + std::to_string(0u - tableEnd) + ", runs past the end",
+          " of the 32 MiB cartridge."}},
+        {"ROM inside the table",
+         romTable + 8,
+         fmt::kHeaderSize,
+         {" ROM 2: offset 16 lies",
+          " inside the table, which ends at " + std::to_string(tableEnd) + "."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.check);
+        std::vector<std::uint8_t> cartridge = sound;
+        fmt::WriteU32(cartridge.data() + h + c.at, c.value);
+        GbaMachine machine(cartridge);
+        machine.RunFrames(10);
+        const std::vector<std::string> rows = machine.Text();
+        EXPECT_EQ(rows[0], " Rix - damaged cartridge table");
+        EXPECT_EQ(std::vector<std::string>(rows.begin() + 5, rows.begin() + 5 + c.lines.size()),
+                  c.lines);
+    }
+
+    GbaMachine bare(RixImage());
+    bare.RunFrames(10);
+    EXPECT_EQ(bare.Text()[5], " Nothing follows the program: this is");
+}
+
+// The largest tables the image takes, and one game more, all answered within 20 frames.
+TEST(GbaTableChecks, LargestTablesAreReadInTime) {
+    CartSpec full;
+    GameConfig config;
+    config.name = "Game";
+    for (std::uint32_t i = 0; i < 4096; ++i) {
+        full.games.push_back({TestRom(i, 2 + i % 7), config});
+    }
+    for (std::uint32_t i = 0; i < 16384 - 4096; ++i) {
+        full.otherRecords.push_back({i, config});
+    }
+    CartSpec tooMany = full;
+    tooMany.games.push_back({TestRom(5000), config});
+    tooMany.otherRecords.pop_back();
+
+    struct Case {
+        const CartSpec& spec;
+        const char* title;
+        int row;
+        const char* line;
+    };
+    const Case cases[] = {
+        {full, " Rix - ColecoVision games      1 / 4096", 2, ">    1 Game"},
+        {tooMany, " Rix - damaged cartridge table", 5, " No terminator within 4096"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        GbaMachine machine(MakeCartridge(RixImage(), c.spec));
+        ASSERT_GE(machine.RunUntil([&] { return !machine.Text()[0].empty(); }, 20), 0);
+        EXPECT_EQ(machine.Text()[0], c.title);
+        EXPECT_GE(machine.RunUntil([&] { return machine.Text()[c.row] == c.line; }, 60), 0)
+            << machine.Text()[c.row];
+    }
+}
+
 bool PcAllowed(std::uint32_t pc) {
     const std::uint32_t imageEnd = 0x08000000u + std::uint32_t(RixImage().size());
     return pc < 0x00004000u ||                        // BIOS
