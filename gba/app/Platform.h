@@ -1,4 +1,4 @@
-// Placement attributes for the GBA build; empty on the host, where the portable parts of the
+// Placement attributes for the GBA build; empty on the host, where the portable pieces of the
 // program (table reader, catalog, menu, font) are compiled for the test harness.
 #pragma once
 

@@ -103,8 +103,8 @@ TableInfo ReadTable(const std::uint8_t* cart, std::uint32_t header) {
     }
     info.romCount = count;
 
-    // ROM bytes lie behind the terminator; a ROM inside the table would make its own entries
-    // part of a game.
+    // ROM bytes lie behind the terminator; a ROM inside the table would read the table's own
+    // bytes as a game.
     const std::uint32_t tableEnd = romTable + (count + 1) * fmt::kRomEntrySize;
     if (lowest < tableEnd) {
         for (std::uint32_t i = 0;; ++i) {

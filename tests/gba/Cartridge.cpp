@@ -36,22 +36,22 @@ void AppendRecord(std::vector<std::uint8_t>& out, std::uint32_t crc, const GameC
 } // namespace
 
 std::vector<std::uint8_t> MakeCartridge(const std::vector<std::uint8_t>& image,
-                                        const CartSpec& spec) {
+                                        const CartContents& contents) {
     std::vector<std::uint8_t> table(fmt::kHeaderSize, 0);
-    for (const CartGame& game : spec.games) {
+    for (const CartGame& game : contents.games) {
         if (game.config) {
             AppendRecord(table, RomKey(game.rom), *game.config);
         }
     }
-    for (const auto& [key, config] : spec.otherRecords) {
+    for (const auto& [key, config] : contents.otherRecords) {
         AppendRecord(table, key, config);
     }
     fmt::WriteU32(table.data() + fmt::kHeaderRecordsOffset, fmt::kHeaderSize);
     fmt::WriteU32(table.data() + fmt::kHeaderRomTableOffset, std::uint32_t(table.size()));
-    if (!spec.games.empty()) {
+    if (!contents.games.empty()) {
         std::uint32_t offset =
-            std::uint32_t(table.size() + (spec.games.size() + 1) * fmt::kRomEntrySize);
-        for (const CartGame& game : spec.games) {
+            std::uint32_t(table.size() + (contents.games.size() + 1) * fmt::kRomEntrySize);
+        for (const CartGame& game : contents.games) {
             std::uint8_t entry[fmt::kRomEntrySize];
             fmt::WriteU32(entry + fmt::kRomEntryOffset, offset);
             fmt::WriteU32(entry + fmt::kRomEntrySize32, std::uint32_t(game.rom.size()));
@@ -59,7 +59,7 @@ std::vector<std::uint8_t> MakeCartridge(const std::vector<std::uint8_t>& image,
             offset += std::uint32_t(game.rom.size());
         }
         table.insert(table.end(), fmt::kRomEntrySize, 0);
-        for (const CartGame& game : spec.games) {
+        for (const CartGame& game : contents.games) {
             table.insert(table.end(), game.rom.begin(), game.rom.end());
         }
     }

@@ -34,7 +34,7 @@ struct CartGame {
     std::optional<GameConfig> config; // absent: the ROM's section has no "Filename"
 };
 
-struct CartSpec {
+struct CartContents {
     std::vector<CartGame> games; // the ROM list, in order
     // Sections whose ROM is not in the list: records without a ROM.
     std::vector<std::pair<std::uint32_t, GameConfig>> otherRecords; // (ROM key, config)
@@ -43,7 +43,7 @@ struct CartSpec {
 // The image followed by the table: one record per configured game (list order), then the other
 // records, the ROM table and terminator and the ROM bytes when there are games.
 std::vector<std::uint8_t> MakeCartridge(const std::vector<std::uint8_t>& image,
-                                        const CartSpec& spec);
+                                        const CartContents& contents);
 
 // The committed image, resources/rix.gba.
 const std::vector<std::uint8_t>& RixImage();

@@ -14,7 +14,7 @@
 namespace rix::test {
 namespace {
 
-CartSpec ThreeGames() {
+CartContents ThreeGames() {
     GameConfig suite;
     suite.name = "Suite CV";
     suite.controls = {kFire1, kFire2, kKeypadStar, kKeypadHash, kKeypad1, kKeypad2};
@@ -24,13 +24,13 @@ CartSpec ThreeGames() {
     custom.cycles = 228;
     custom.collision = 2;
     custom.controls = {kFire2, kFire1, kKeypad1, kKeypad2, kKeypadStar, kKeypadHash};
-    CartSpec spec;
-    spec.games = {
+    CartContents contents;
+    contents.games = {
         {ReadFile(std::string(RIX_TESTDATA_DIR) + "/coleco/suitecv.rom"), suite},
         {TestRom(2, 16384), custom},
         {TestRom(3, 8192), std::nullopt},
     };
-    return spec;
+    return contents;
 }
 
 std::vector<std::uint8_t> Damaged() {
@@ -40,11 +40,11 @@ std::vector<std::uint8_t> Damaged() {
 }
 
 std::vector<std::uint8_t> Empty() {
-    CartSpec spec;
+    CartContents contents;
     GameConfig config;
     config.name = "Unlisted";
-    spec.otherRecords = {{0x12345678u, config}, {0x9ABCDEF0u, config}};
-    return MakeCartridge(RixImage(), spec);
+    contents.otherRecords = {{0x12345678u, config}, {0x9ABCDEF0u, config}};
+    return MakeCartridge(RixImage(), contents);
 }
 
 TEST(GbaGoldens, ScreensMatchTheirGoldens) {

@@ -44,15 +44,15 @@ public:
 
     // A sound cartridge of 1 to 5 small games to start from.
     std::vector<std::uint8_t> Sound() {
-        CartSpec spec;
+        CartContents contents;
         const std::uint32_t games = 1 + Below(5);
         for (std::uint32_t i = 0; i < games; ++i) {
             GameConfig config;
             config.name = "Game " + std::to_string(i);
             config.controls = {std::uint16_t(Word()), 0, 0, 0, 0, 0};
-            spec.games.push_back({TestRom(Word(), 16 + Below(300)), config});
+            contents.games.push_back({TestRom(Word(), 16 + Below(300)), config});
         }
-        return MakeCartridge(RixImage(), spec);
+        return MakeCartridge(RixImage(), contents);
     }
 
     std::vector<std::uint8_t> Make(Kind kind) {
@@ -163,14 +163,14 @@ private:
 // Each check the image makes, failed on purpose, and the words that name it on the screen.
 TEST(GbaTableChecks, EachFailedCheckIsNamedOnTheErrorScreen) {
     const std::size_t h = RixImage().size();
-    CartSpec spec;
+    CartContents contents;
     GameConfig config;
     config.name = "Game";
-    spec.games = {{TestRom(1), config}, {TestRom(2), config}};
-    const std::vector<std::uint8_t> sound = MakeCartridge(RixImage(), spec);
+    contents.games = {{TestRom(1), config}, {TestRom(2), config}};
+    const std::vector<std::uint8_t> sound = MakeCartridge(RixImage(), contents);
     const std::uint32_t romTable = fmt::kHeaderSize + 2 * fmt::kRecordSize;
     const std::uint32_t tableEnd = romTable + 3 * fmt::kRomEntrySize;
-    const std::uint32_t secondRom = tableEnd + std::uint32_t(spec.games[0].rom.size());
+    const std::uint32_t secondRom = tableEnd + std::uint32_t(contents.games[0].rom.size());
     const std::uint32_t room = fmt::kCartridgeSpace - std::uint32_t(h);
 
     struct Case {
@@ -233,7 +233,7 @@ TEST(GbaTableChecks, EachFailedCheckIsNamedOnTheErrorScreen) {
 
 // The largest tables the image takes, and one game more, all answered within 20 frames.
 TEST(GbaTableChecks, LargestTablesAreReadInTime) {
-    CartSpec full;
+    CartContents full;
     GameConfig config;
     config.name = "Game";
     for (std::uint32_t i = 0; i < 4096; ++i) {
@@ -242,12 +242,12 @@ TEST(GbaTableChecks, LargestTablesAreReadInTime) {
     for (std::uint32_t i = 0; i < 16384 - 4096; ++i) {
         full.otherRecords.push_back({i, config});
     }
-    CartSpec tooMany = full;
+    CartContents tooMany = full;
     tooMany.games.push_back({TestRom(5000), config});
     tooMany.otherRecords.pop_back();
 
     struct Case {
-        const CartSpec& spec;
+        const CartContents& contents;
         const char* title;
         int row;
         const char* line;
@@ -258,7 +258,7 @@ TEST(GbaTableChecks, LargestTablesAreReadInTime) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        GbaMachine machine(MakeCartridge(RixImage(), c.spec));
+        GbaMachine machine(MakeCartridge(RixImage(), c.contents));
         ASSERT_GE(machine.RunUntil([&] { return !machine.Text()[0].empty(); }, 20), 0);
         EXPECT_EQ(machine.Text()[0], c.title);
         EXPECT_GE(machine.RunUntil([&] { return machine.Text()[c.row] == c.line; }, 60), 0)

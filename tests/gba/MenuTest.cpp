@@ -61,8 +61,8 @@ std::unique_ptr<GbaMachine> Boot(const std::vector<std::uint8_t>& cartridge) {
     return machine;
 }
 
-std::unique_ptr<GbaMachine> Boot(const CartSpec& spec) {
-    return Boot(MakeCartridge(RixImage(), spec));
+std::unique_ptr<GbaMachine> Boot(const CartContents& contents) {
+    return Boot(MakeCartridge(RixImage(), contents));
 }
 
 TEST(GbaMenu, ListsTheGamesInTableOrder) {
@@ -77,12 +77,12 @@ TEST(GbaMenu, ListsTheGamesInTableOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.games);
-        CartSpec spec;
+        CartContents contents;
         for (int i = 0; i < c.games; ++i) {
-            spec.games.push_back(
+            contents.games.push_back(
                 {TestRom(std::uint32_t(i)), Named("Game " + std::to_string(i + 1))});
         }
-        auto machine = Boot(spec);
+        auto machine = Boot(contents);
         const Rows rows = machine->Text();
         EXPECT_EQ(Rows(rows.begin(), rows.begin() + 4), c.firstRows);
         // Fourteen list rows, then the highlighted game's full name.
@@ -102,11 +102,11 @@ TEST(GbaMenu, EmptyCartridgeSaysSoWithItsRecordCount) {
                           {2, " It carries 2 configuration records"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.records);
-        CartSpec spec;
+        CartContents contents;
         for (int i = 0; i < c.records; ++i) {
-            spec.otherRecords.push_back({0x1000u + std::uint32_t(i), Named("Unlisted")});
+            contents.otherRecords.push_back({0x1000u + std::uint32_t(i), Named("Unlisted")});
         }
-        const Rows rows = Boot(spec)->Text();
+        const Rows rows = Boot(contents)->Text();
         EXPECT_EQ(rows[0], kTitle);
         EXPECT_EQ(rows[2], " No games on this cartridge.");
         EXPECT_EQ(rows[4], c.line);
@@ -117,9 +117,9 @@ TEST(GbaMenu, EmptyCartridgeSaysSoWithItsRecordCount) {
 TEST(GbaMenu, LongNamesAreShortenedInTheListAndShownWhole) {
     const std::string name47 = "The Quite Long Name Of A Game With 47 Letters!!";
     ASSERT_EQ(name47.size(), 47u);
-    CartSpec spec;
-    spec.games = {{TestRom(7), Named(name47)}};
-    auto machine = Boot(spec);
+    CartContents contents;
+    contents.games = {{TestRom(7), Named(name47)}};
+    auto machine = Boot(contents);
     Rows rows = machine->Text();
     EXPECT_EQ(rows[2], ">    1 " + name47.substr(0, 29) + "...");
     EXPECT_EQ(rows[17], " The Quite Long Name Of A Game With 47");
@@ -132,9 +132,9 @@ TEST(GbaMenu, LongNamesAreShortenedInTheListAndShownWhole) {
 }
 
 TEST(GbaMenu, RomWithoutRecordIsListedByItsKey) {
-    CartSpec spec;
-    spec.games = {{TestRom(1), Named("Configured")}, {TestRom(2), std::nullopt}};
-    auto machine = Boot(spec);
+    CartContents contents;
+    contents.games = {{TestRom(1), Named("Configured")}, {TestRom(2), std::nullopt}};
+    auto machine = Boot(contents);
     const std::string key = Key(RomKey(TestRom(2)));
     EXPECT_EQ(machine->Text()[3], "     2 " + key);
 
@@ -166,11 +166,11 @@ TEST(GbaMenu, GamePageShowsSizeKeyAndHeaderKind) {
                           {titleScreen, "AA 55: title screen"},
                           {other, "not a ColecoVision cartridge"},
                           {tiny, "not a ColecoVision cartridge"}};
-    CartSpec spec;
+    CartContents contents;
     for (const Case& c : cases) {
-        spec.games.push_back({c.rom, Named("Game")});
+        contents.games.push_back({c.rom, Named("Game")});
     }
-    auto machine = Boot(spec);
+    auto machine = Boot(contents);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.header);
         machine->Tap(kKeyA);
@@ -196,9 +196,9 @@ TEST(GbaMenu, GamePageDecodesControlsWithTheShoulderSwap) {
     preset.collision = 1;
     preset.controls = {kFire2, kFire1 | kFire2, 0, 0x0080, kKeypad1, kKeypad2};
 
-    CartSpec spec;
-    spec.games = {{TestRom(1), custom}, {TestRom(2), preset}};
-    auto machine = Boot(spec);
+    CartContents contents;
+    contents.games = {{TestRom(1), custom}, {TestRom(2), preset}};
+    auto machine = Boot(contents);
 
     machine->Tap(kKeyA);
     Rows rows = machine->Text();
@@ -228,11 +228,12 @@ TEST(GbaMenu, GamePageDecodesControlsWithTheShoulderSwap) {
 }
 
 TEST(GbaMenu, NavigatesAThousandGames) {
-    CartSpec spec;
+    CartContents contents;
     for (int i = 0; i < 1000; ++i) {
-        spec.games.push_back({TestRom(std::uint32_t(i)), Named("Game " + std::to_string(i + 1))});
+        contents.games.push_back(
+            {TestRom(std::uint32_t(i)), Named("Game " + std::to_string(i + 1))});
     }
-    auto machine = Boot(spec);
+    auto machine = Boot(contents);
     auto title = [&] { return machine->Text()[0]; };
     auto selectedRow = [&] {
         const Rows rows = machine->Text();
@@ -296,12 +297,12 @@ TEST(GbaMenu, NavigatesAThousandGames) {
 
 TEST(GbaMenu, NamesFillInWhileLargeRomsAreRead) {
     // 3 MiB of ROMs: far more than one frame of CRC work, so the menu shows before the names.
-    CartSpec spec;
+    CartContents contents;
     for (int i = 0; i < 3; ++i) {
-        spec.games.push_back(
+        contents.games.push_back(
             {TestRom(std::uint32_t(i), 1 << 20), Named("Big " + std::to_string(i))});
     }
-    GbaMachine machine(MakeCartridge(RixImage(), spec));
+    GbaMachine machine(MakeCartridge(RixImage(), contents));
     ASSERT_GE(machine.RunUntil([&] { return !machine.Text()[0].empty(); }, kMenuDeadline), 0);
     Rows rows = machine.Text();
     EXPECT_EQ(rows[4], "     3 " + std::string(kReading));
@@ -313,7 +314,7 @@ TEST(GbaMenu, NamesFillInWhileLargeRomsAreRead) {
     EXPECT_EQ(Value(machine.Text(), "ROM key"), kReading);
     ASSERT_GE(machine.RunUntil([&] { return Value(machine.Text(), "ROM key") != kReading; }, 600),
               0);
-    EXPECT_EQ(Value(machine.Text(), "ROM key"), Key(RomKey(spec.games[2].rom)));
+    EXPECT_EQ(Value(machine.Text(), "ROM key"), Key(RomKey(contents.games[2].rom)));
     EXPECT_EQ(machine.Text()[2], " Big 2");
     machine.Tap(kKeyB);
     EXPECT_EQ(machine.Text()[4], ">    3 Big 2");
