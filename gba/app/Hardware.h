@@ -1,0 +1,61 @@
+// GBA registers and memory regions the program touches, named as the hardware names them.
+#pragma once
+
+#include <cstdint>
+
+namespace rix::gba::hw {
+
+template <typename T> inline volatile T& Reg(std::uintptr_t address) {
+    return *reinterpret_cast<volatile T*>(address);
+}
+
+inline constexpr std::uintptr_t kDispcnt = 0x04000000;  // u16
+inline constexpr std::uintptr_t kDispstat = 0x04000004; // u16
+inline constexpr std::uintptr_t kVcount = 0x04000006;   // u16
+inline constexpr std::uintptr_t kBg0cnt = 0x04000008;   // u16
+inline constexpr std::uintptr_t kDma3sad = 0x040000D4;  // u32
+inline constexpr std::uintptr_t kDma3dad = 0x040000D8;  // u32
+inline constexpr std::uintptr_t kDma3cnt = 0x040000DC;  // u32: count low, control high
+inline constexpr std::uintptr_t kKeyinput = 0x04000130; // u16, 0 = pressed
+inline constexpr std::uintptr_t kIe = 0x04000200;       // u16
+inline constexpr std::uintptr_t kWaitcnt = 0x04000204;  // u16
+inline constexpr std::uintptr_t kIme = 0x04000208;      // u16
+
+inline constexpr std::uint16_t kDispcntMode0 = 0x0000;
+inline constexpr std::uint16_t kDispcntForcedBlank = 0x0080;
+inline constexpr std::uint16_t kDispcntBg0 = 0x0100;
+inline constexpr std::uint16_t kDispstatVblankIrq = 0x0008;
+inline constexpr std::uint16_t kIrqVblank = 0x0001;
+
+// BGxCNT: character base block in bits 2-3, screen base block in bits 8-12; 4bpp, 256x256.
+constexpr std::uint16_t BgControl(unsigned charBlock, unsigned screenBlock) {
+    return std::uint16_t((charBlock << 2) | (screenBlock << 8));
+}
+
+// DMA control (high half of DMAxCNT): 32-bit units, start now, enable.
+inline constexpr std::uint32_t kDmaEnable32 = (1u << 31) | (1u << 26);
+
+// WAITCNT: ROM wait states 3 (first) and 1 (sequential) with the prefetch buffer, which is what
+// every cartridge's ROM supports; the power-on default (4 and 2, no prefetch) is slower.
+inline constexpr std::uint16_t kWaitcntFastRom = 0x4317;
+
+inline constexpr std::uintptr_t kPaletteBg = 0x05000000;
+inline constexpr std::uintptr_t kVram = 0x06000000;
+inline constexpr std::uintptr_t kCharBlockSize = 0x4000;
+inline constexpr std::uintptr_t kScreenBlockSize = 0x800;
+inline constexpr std::uintptr_t kRom = 0x08000000;
+
+// KEYINPUT bits.
+inline constexpr std::uint16_t kKeyA = 1u << 0;
+inline constexpr std::uint16_t kKeyB = 1u << 1;
+inline constexpr std::uint16_t kKeySelect = 1u << 2;
+inline constexpr std::uint16_t kKeyStart = 1u << 3;
+inline constexpr std::uint16_t kKeyRight = 1u << 4;
+inline constexpr std::uint16_t kKeyLeft = 1u << 5;
+inline constexpr std::uint16_t kKeyUp = 1u << 6;
+inline constexpr std::uint16_t kKeyDown = 1u << 7;
+inline constexpr std::uint16_t kKeyR = 1u << 8;
+inline constexpr std::uint16_t kKeyL = 1u << 9;
+inline constexpr std::uint16_t kKeyMask = 0x03FF;
+
+} // namespace rix::gba::hw

@@ -1,0 +1,56 @@
+// Cartridges for the GBA tests: the committed image with a table behind it, laid out as the
+// builder lays it out. MakeCartridge is the one place that builds them, so tests can move to
+// the real builder without changing what they check.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rix::test {
+
+// Control codes (see format/CartTable.h) for the keys the tests use.
+inline constexpr std::uint16_t kFire1 = 0x4000;
+inline constexpr std::uint16_t kFire2 = 0x0040;
+inline constexpr std::uint16_t kKeypad1 = 2;
+inline constexpr std::uint16_t kKeypad2 = 8;
+inline constexpr std::uint16_t kKeypadStar = 6;
+inline constexpr std::uint16_t kKeypadHash = 9;
+
+// A ROM's configuration section, as the settings file holds it.
+struct GameConfig {
+    std::string name; // display name, at most 47 characters
+    std::int32_t cycles = 0;
+    std::uint8_t collision = 0;
+    bool custom = false; // "Custom" controls rather than a preset
+    // A, B, Select, Start, Back Left, Back Right.
+    std::array<std::uint16_t, 6> controls{};
+};
+
+struct CartGame {
+    std::vector<std::uint8_t> rom;
+    std::optional<GameConfig> config; // absent: the ROM's section has no "Filename"
+};
+
+struct CartContents {
+    std::vector<CartGame> games; // the ROM list, in order
+    // Sections whose ROM is not in the list: records without a ROM.
+    std::vector<std::pair<std::uint32_t, GameConfig>> otherRecords; // (ROM key, config)
+};
+
+// The image followed by the table: one record per configured game (list order), then the other
+// records, the ROM table and terminator and the ROM bytes when there are games.
+std::vector<std::uint8_t> MakeCartridge(const std::vector<std::uint8_t>& image,
+                                        const CartContents& contents);
+
+// The committed image, resources/rix.gba.
+const std::vector<std::uint8_t>& RixImage();
+
+std::vector<std::uint8_t> ReadFile(const std::string& path);
+std::uint32_t RomKey(const std::vector<std::uint8_t>& rom);
+// A small ROM with a ColecoVision header (55 AA) whose bytes depend on `seed`.
+std::vector<std::uint8_t> TestRom(std::uint32_t seed, std::size_t size = 64);
+
+} // namespace rix::test

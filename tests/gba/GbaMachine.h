@@ -1,0 +1,74 @@
+// A headless GBA on Debian's libmgba: load a cartridge image, run frames, hold keys, read
+// memory, the CPU's program counter and the 240 x 160 screen, and read the screen's text back
+// with the image's own font.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/Png.h"
+
+struct mCore;
+
+namespace rix::test {
+
+// KEYINPUT order, as the core's setKeys takes them.
+enum GbaKey : std::uint16_t {
+    kKeyA = 1u << 0,
+    kKeyB = 1u << 1,
+    kKeySelect = 1u << 2,
+    kKeyStart = 1u << 3,
+    kKeyRight = 1u << 4,
+    kKeyLeft = 1u << 5,
+    kKeyUp = 1u << 6,
+    kKeyDown = 1u << 7,
+    kKeyR = 1u << 8,
+    kKeyL = 1u << 9,
+};
+
+inline constexpr int kGbaWidth = 240;
+inline constexpr int kGbaHeight = 160;
+
+class GbaMachine {
+public:
+    // Boots `cartridge` (copied; the core reads it in place) without a BIOS file.
+    explicit GbaMachine(std::vector<std::uint8_t> cartridge);
+    ~GbaMachine();
+    GbaMachine(const GbaMachine&) = delete;
+    GbaMachine& operator=(const GbaMachine&) = delete;
+
+    void RunFrames(int count);
+    // Runs frames until `done` holds, at most `maxFrames`; returns the frames run, or -1.
+    int RunUntil(const std::function<bool()>& done, int maxFrames);
+    void SetKeys(std::uint16_t keys);
+    // Holds `keys` for two frames, releases them and runs `settle` frames more: one key event,
+    // and time for the program to draw and show its answer.
+    void Tap(std::uint16_t keys, int settle = 4);
+
+    std::uint8_t Read8(std::uint32_t address);
+    std::uint32_t Read32(std::uint32_t address);
+    std::uint32_t Pc() const;
+    int Frames() const { return frames_; }
+
+    RgbImage Screen() const;
+    // The 20 text rows of the screen (6 x 8 pixel cells), trailing spaces removed; a cell that
+    // holds no glyph of the font reads as '\x7f'.
+    std::vector<std::string> Text() const;
+
+    // The core's error-level messages (bad memory accesses, jumps to unmapped memory...).
+    const std::vector<std::string>& Errors() const { return errors_; }
+
+private:
+    std::vector<std::uint8_t> cartridge_;
+    std::vector<std::uint32_t> video_;
+    mCore* core_ = nullptr;
+    int frames_ = 0;
+    std::vector<std::string> errors_;
+};
+
+// Reads the text of a 240 x 160 screen laid out in the image's 40 x 20 cell grid.
+std::vector<std::string> ReadScreenText(const RgbImage& screen);
+
+} // namespace rix::test
