@@ -547,7 +547,7 @@ TEST(VdpSprites, WithoutTerminatorTheNumberFieldEndsAt31AndFifthStatusSticks) {
 //
 // One screen per mode, built from a hand-made VRAM state and compared pixel for pixel with
 // tests/fixtures/chips/<name>.png. To accept a deliberate change, run the test once with
-// RIX_REGENERATE_GOLDENS=1 (which rewrites the PNGs and skips the comparison) and review the
+// RIX_UPDATE_GOLDENS=1 (which rewrites the PNGs and skips the comparison) and review the
 // new images before committing them.
 
 rix::test::RgbImage RenderFrame(Vdp& vdp) {
@@ -569,14 +569,14 @@ rix::test::RgbImage RenderFrame(Vdp& vdp) {
 void CheckGolden(const std::string& name, Vdp& vdp) {
     const rix::test::RgbImage actual = RenderFrame(vdp);
     const std::string golden = std::string(RIX_CHIPS_GOLDEN_DIR) + "/" + name + ".png";
-    const char* regenerate = std::getenv("RIX_REGENERATE_GOLDENS");
+    const char* regenerate = std::getenv("RIX_UPDATE_GOLDENS");
     if (regenerate && std::string(regenerate) == "1") {
         ASSERT_TRUE(rix::test::WritePng(golden, actual)) << golden;
         GTEST_SKIP() << "rewrote " << golden;
     }
     rix::test::RgbImage expected;
     ASSERT_TRUE(rix::test::ReadPng(golden, expected))
-        << golden << " is missing; run with RIX_REGENERATE_GOLDENS=1 to create it";
+        << golden << " is missing; run with RIX_UPDATE_GOLDENS=1 to create it";
     if (actual != expected) {
         const std::string saved = std::string(RIX_CHIPS_ACTUAL_DIR) + "/" + name + ".actual.png";
         rix::test::WritePng(saved, actual);
