@@ -41,9 +41,9 @@ gba: deps
 examples: deps
 	cd resources/examples && z80asm -o hello.col hello.asm
 
-# Rewrites the golden images of the tests labelled "goldens" from the current build. Look at
+# Rewrites the golden images (tests named *Golden*) from the current build. Look at
 # the changed images before committing them.
 goldens:
 	cmake --preset default
 	cmake --build --preset default
-	RIX_UPDATE_GOLDENS=1 ctest --preset default -L goldens
+	RIX_UPDATE_GOLDENS=1 ctest --preset default -R Golden
