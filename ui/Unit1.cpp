@@ -131,6 +131,7 @@ TForm1::TForm1(QWidget* parent)
     // Fixed client area at a fixed place; the menu bar sits above it.
     centralWidget()->setFixedSize(kClientWidth, kClientHeight);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate();
     move(kWindowPosition);
 
     // The banner panel: white, the picture drawn from its corner, the version over it.

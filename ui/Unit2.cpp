@@ -68,6 +68,11 @@ TForm2::TForm2(TForm1& form1) : ui_(std::make_unique<Ui::TForm2>()), form1_(form
     connect(ui_->cbCollision, &QComboBox::activated, this,
             Guarded(this, &TForm2::cbCollisionChange));
     connect(ui_->Button2, &QPushButton::clicked, this, Guarded(this, &TForm2::Button2Click));
+    // Typing never makes the name longer than 47 characters, or than it already is.
+    connect(ui_->edRomName, &QLineEdit::textEdited, this, [this](const QString& name) {
+        ui_->edRomName->setMaxLength(
+            std::max(static_cast<int>(name.size()), text::kDisplayNameLength));
+    });
 
     ui_->Button2->setFocus(); // tab order 0
 }
