@@ -7,19 +7,6 @@ namespace rix::ui {
 
 namespace {
 
-// "*.ROM" becomes "*.[Rr][Oo][Mm]".
-QString AnyCasePattern(const QString& pattern) {
-    QString out;
-    for (const QChar c : pattern) {
-        if (c.isLetter() && c.toUpper() != c.toLower()) {
-            out += QLatin1Char('[') + c.toUpper() + c.toLower() + QLatin1Char(']');
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 class QtSeam final : public Seam {
 public:
     BoxAnswer ShowMessageBox(QWidget* parent, const MessageBoxRequest& request) override {
@@ -56,7 +43,8 @@ public:
         QFileDialog fileDialog(parent, dialog.title);
         fileDialog.setFileMode(QFileDialog::ExistingFiles);
         fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
-        // Qt's own dialog: its filters can show the system's texts over any-case patterns.
+        // Qt's own dialog: it shows the filters' texts as the system words them and matches
+        // their patterns without regard to letter case, as the names are matched there.
         fileDialog.setOptions(QFileDialog::DontUseNativeDialog |
                               QFileDialog::HideNameFilterDetails);
         const QStringList filters = NameFiltersOf(dialog.filter);
@@ -114,7 +102,7 @@ QStringList NameFiltersOf(const QString& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
         for (const QString& pattern : parts.at(i + 1).split(QLatin1Char(';'))) {
-            patterns += AnyCasePattern(pattern.trimmed());
+            patterns += pattern.trimmed();
         }
         // The dialog hides the last parenthesis, so the user sees the system's text alone.
         filters +=

@@ -61,8 +61,8 @@ private:
     Seam* previous_;
 };
 
-// Qt file-dialog name filters for a "text|patterns|..." filter. File names match by case on
-// this platform, so each pattern matches its extension in any letter case.
+// Qt file-dialog name filters for a "text|patterns|..." filter: "text (patterns)", shown with
+// the patterns hidden (QFileDialog::HideNameFilterDetails).
 QStringList NameFiltersOf(const QString& filter);
 
 } // namespace rix::ui

@@ -10,9 +10,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,6 +74,14 @@ template <class T> T* Find(QObject& parent, const char* name) {
     return child;
 }
 
+QStringList Items(QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) {
+        items += box->itemText(i);
+    }
+    return items;
+}
+
 // Holds an exclusive lock on a file, as another program that has it open would.
 class FileLock {
 public:
@@ -101,6 +112,7 @@ private slots:
     void unreadableSettingsFileEndsTheProgram();
     void layout();
 
+    void openFileDialogFilters();
     void addRoms();
     void addStopsAtAFileThatCannotBeRead_data();
     void addStopsAtAFileThatCannotBeRead();
@@ -266,6 +278,39 @@ void MainWindowTest::layout() {
 }
 
 // --- The ROM list ----------------------------------------------------------------------------
+
+void MainWindowTest::openFileDialogFilters() {
+    // Qt's own dialog with the three filters shows the system's texts, and each filter takes
+    // its extensions in any letter case (file names match by case on this platform).
+    QTemporaryDir dir;
+    for (const char* name : {"a.col", "B.ROM", "c.Rom", "d.COL", "notes.txt"}) {
+        WriteFile(dir.filePath(QLatin1String(name)), "x");
+    }
+    QFileDialog dialog;
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(ui::NameFiltersOf(QStringLiteral(
+        "All ROMS (*.ROM, *.COL)|*.ROM;*.COL|Coleco ROM (*.ROM)|*.ROM|Coleco COL (*.COL)|*.COL")));
+    dialog.setDirectory(dir.path());
+    auto* types = Find<QComboBox>(dialog, "fileTypeCombo");
+    QCOMPARE(Items(types),
+             QStringList({"All ROMS (*.ROM, *.COL)", "Coleco ROM (*.ROM)", "Coleco COL (*.COL)"}));
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    const auto listed = [&] {
+        QStringList names;
+        const QModelIndex root = model->index(dir.path());
+        for (int i = 0; i < model->rowCount(root); ++i) {
+            names += model->fileName(model->index(i, 0, root));
+        }
+        names.sort();
+        return names;
+    };
+    const QList<QStringList> expected = {
+        {"B.ROM", "a.col", "c.Rom", "d.COL"}, {"B.ROM", "c.Rom"}, {"a.col", "d.COL"}};
+    for (int filter = 0; filter < 3; ++filter) {
+        dialog.selectNameFilter(dialog.nameFilters().at(filter));
+        QTRY_COMPARE(listed(), expected[filter]);
+    }
+}
 
 void MainWindowTest::addRoms() {
     ScratchDirectory dir;
