@@ -308,12 +308,14 @@ void TForm1::ListView1Changing(int row, ItemChange change) {
     if (!RowHasSubItems(row)) {
         return;
     }
-    // 3. At most 47 characters; shortening the caption comes back here once more.
+    // 3. At most 47 characters. The caption is set to the text as it will be stored, so a
+    //    character the settings cannot hold shows as the "?" it becomes; a caption changed
+    //    here comes back once more.
     std::string caption = RowCaption(row);
     if (caption.size() > static_cast<std::size_t>(text::kDisplayNameLength)) {
         caption.resize(static_cast<std::size_t>(text::kDisplayNameLength));
-        SetRowCaption(row, caption);
     }
+    SetRowCaption(row, caption);
     // 4. The caption is the ROM's display name.
     Settings().WriteEntry(RowKey(row), schema::kFilename, RowCaption(row));
 }
