@@ -50,6 +50,10 @@ TForm2::TForm2(TForm1& form1) : ui_(std::make_unique<Ui::TForm2>()), form1_(form
     white.setColor(QPalette::Window, Qt::white);
     ui_->Panel1->setPalette(white);
     PlaceChildrenInClientArea(ui_->Panel1);
+    // Each button box covers its call-out label whole, corners included.
+    for (const ButtonBox& button : BoxesInFillOrder()) {
+        button.box->setAutoFillBackground(true);
+    }
     for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
         label->adjustSize(); // as wide as its text
     }

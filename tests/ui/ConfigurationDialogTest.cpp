@@ -164,8 +164,13 @@ void ConfigurationDialogTest::window() {
         {"cbStart", {0, 236, 79, 21}},    {"cbSelect", {0, 264, 79, 21}},
         {"cbA", {560, 160, 79, 21}},      {"cbB", {560, 188, 79, 21}},
     };
+    const QImage drawn = form2.grab().toImage();
     for (const Callout& c : callouts) {
         auto* box = Find<QComboBox>(form2, c.box);
+        const QRect r = box->geometry();
+        for (const QPoint corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
+            QVERIFY2(drawn.pixelColor(corner) != QColor(Qt::black), c.box); // nothing shows through
+        }
         QVERIFY2(box->geometry().contains(c.label.translated(origin)), c.box);
         QVERIFY(box->parentWidget() == &form2); // drawn over the picture, not inside it
         for (const QPoint corner : {c.label.topLeft(), c.label.bottomRight()}) {
