@@ -32,6 +32,23 @@ bench: deps
 clean:
 	rm -rf build
 
+# Starts the desktop program in run/, which gets a copy of the prepared settings file the first
+# time; the program reads and writes run/Rix.INI from then on.
+run: deps
+	cmake --preset default
+	cmake --build --preset default --target rix
+	mkdir -p run
+	test -f run/Rix.INI || cp resources/Rix.INI run/Rix.INI
+	cd run && ../build/default/ui/rix
+
+# Pictures of the real windows under Xvfb, with the example ROM added: the main window and the
+# configuration dialog with a preset and with "Custom", saved as build/rix-*.png.
+screenshot: deps
+	cmake --preset default
+	cmake --build --preset default --target rix-screenshot
+	xvfb-run -a -s "-screen 0 1024x768x24" \
+	  build/default/ui/rix-screenshot resources/Rix.INI resources/examples/hello.col build
+
 # Rebuilds the emulator image into resources/ (needs arm-none-eabi-g++).
 gba: deps
 	$(MAKE) -C gba

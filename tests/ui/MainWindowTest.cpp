@@ -1,0 +1,795 @@
+// The main window driven as a user would: start-up, adding, deleting and renaming rows, the
+// menu enabling rules, building, the error display and closing.
+#include "UiTestSupport.h"
+
+#include "platform/Paths.h"
+#include "settings/Schema.h"
+#include "ui/AnsiText.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace rix;
+using namespace rix::test;
+using rix::ui::BoxButtons;
+using rix::ui::BoxIcon;
+
+namespace {
+
+QString Q(const std::string& text) {
+    return ui::ToQString(text);
+}
+
+QString Text(QTableWidget* list, int row, int column) {
+    const QTableWidgetItem* item = list->item(row, column);
+    return item != nullptr ? item->text() : QString();
+}
+
+QStringList Captions(QTableWidget* list) {
+    QStringList captions;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        captions += Text(list, row, kColumnName);
+    }
+    return captions;
+}
+
+void SelectRows(QTableWidget* list, const QList<int>& rows) {
+    list->clearSelection();
+    for (const int row : rows) {
+        list->selectionModel()->select(list->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+template <class T> T* Find(QObject& parent, const char* name) {
+    T* child = parent.findChild<T*>(QLatin1String(name));
+    if (child == nullptr) {
+        qFatal("no %s", name);
+    }
+    return child;
+}
+
+QStringList Items(QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) {
+        items += box->itemText(i);
+    }
+    return items;
+}
+
+// Holds an exclusive lock on a file, as another program that has it open would.
+class FileLock {
+public:
+    explicit FileLock(const QString& path) : fd_(::open(QFile::encodeName(path), O_RDONLY)) {
+        if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0) {
+            qFatal("cannot lock %s", qPrintable(path));
+        }
+    }
+    ~FileLock() { ::close(fd_); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { ui::InitialiseApplication(*qApp); }
+
+    void startUp_data();
+    void startUp();
+    void startUpReadsTheCurrentDirectorysFile();
+    void unreadableSettingsFileEndsTheProgram();
+    void layout();
+
+    void openFileDialogFilters();
+    void addRoms();
+    void addStopsAtAFileThatCannotBeRead_data();
+    void addStopsAtAFileThatCannotBeRead();
+    void dropFiles();
+    void deleteSelectedRows();
+    void renameInPlace();
+    void enablingRules_data();
+    void enablingRules();
+    void doubleClick();
+
+    void buildEmptyList();
+    void buildReplaceQuestion();
+    void buildErrorIsShownAndProgramGoesOn();
+
+    void closeWritesTheSettings();
+    void closeInReadOnlyFolderKeepsWindowOpen();
+    void menuItems();
+};
+
+// --- Start-up --------------------------------------------------------------------------------
+
+void MainWindowTest::startUp_data() {
+    QTest::addColumn<QString>("settings"); // empty: no settings file
+    QTest::addColumn<QString>("preset");
+    QTest::newRow("no settings file") << QString() << QStringLiteral("Kempston");
+    QTest::newRow("Default0 set") << QStringLiteral("[Control Defaults]\nDefault0=Joystick\n")
+                                  << QStringLiteral("Joystick");
+    QTest::newRow("Default0 empty")
+        << QStringLiteral("[Control Defaults]\nDefault0=\n") << QString();
+}
+
+void MainWindowTest::startUp() {
+    QFETCH(QString, settings);
+    QFETCH(QString, preset);
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    const QString file = dir.FilePath(QStringLiteral("Rix.INI"));
+    if (!settings.isEmpty()) {
+        WriteFile(file, IniText(settings));
+    }
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    QCOMPARE(Q(form1.DefaultPresetName()), preset);
+    QCOMPARE(ui::PathToQString(form1.Settings().FileName()), file);
+    QCOMPARE(form1.ListView1()->rowCount(), 0);
+    QVERIFY(!program->Form2().isVisible());
+    QVERIFY(seam.boxes.isEmpty());
+}
+
+void MainWindowTest::startUpReadsTheCurrentDirectorysFile() {
+    ScratchDirectory startDir;
+    ScriptedSeam seam;
+    WriteFile(startDir.FilePath(QStringLiteral("Rix.INI")),
+              IniText(QStringLiteral("[Settings]\nRixBinary=out\n")));
+    auto program = StartProgram();
+    QVERIFY(program);
+    // Moving elsewhere later changes nothing: the file stays the one of the start-up folder.
+    QTemporaryDir elsewhere;
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    program->Form1().Settings().WriteEntry("Settings", "LastDir", "/roms/");
+    QVERIFY(program->Form1().close());
+    QCOMPARE(ReadFile(startDir.FilePath(QStringLiteral("Rix.INI"))),
+             IniText(QStringLiteral("[Settings]\nRixBinary=out\nLastDir=/roms/\n\n")));
+    QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("Rix.INI"))));
+}
+
+void MainWindowTest::unreadableSettingsFileEndsTheProgram() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    const QString file = dir.FilePath(QStringLiteral("Rix.INI"));
+    const QByteArray content = IniText(QStringLiteral("[Settings]\nLastDir=/x/\n"));
+    WriteFile(file, content);
+    {
+        FileLock lock(file);
+        QVERIFY(!StartProgram());
+    }
+    QCOMPARE(seam.boxes.size(), 1);
+    QCOMPARE(seam.boxes[0].caption, QStringLiteral("Rix Colecovision Emulator"));
+    QCOMPARE(seam.boxes[0].text, QStringLiteral("Cannot open file %1.").arg(file));
+    QCOMPARE(seam.boxes[0].icon, BoxIcon::Error);
+    QCOMPARE(seam.boxes[0].buttons, BoxButtons::Ok);
+    QCOMPARE(ReadFile(file), content);
+}
+
+void MainWindowTest::layout() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    QWidget* client = form1.centralWidget();
+    QCOMPARE(form1.windowTitle(), QStringLiteral("Rix"));
+    QCOMPARE(client->size(), QSize(543, 361));
+    QCOMPARE(form1.minimumSize(), form1.maximumSize()); // not resizable
+
+    struct Place {
+        const char* name;
+        QRect rect;
+        const char* text;
+    };
+    const Place places[] = {
+        {"Panel1", {8, 8, 529, 80}, nullptr},
+        {"ListView1", {8, 96, 529, 201}, nullptr},
+        {"Button1", {8, 304, 89, 33}, "Add"},
+        {"Button3", {104, 304, 89, 33}, "Delete"},
+        {"Button2", {448, 304, 89, 33}, "Build Rix >"},
+        {"ProgressBar1", {4, 344, 537, 13}, nullptr},
+    };
+    for (const Place& place : places) {
+        auto* widget = Find<QWidget>(form1, place.name);
+        QCOMPARE(QRect(widget->mapTo(client, QPoint(0, 0)), widget->size()), place.rect);
+        if (place.text != nullptr) {
+            QCOMPARE(static_cast<QPushButton*>(widget)->text(), QLatin1String(place.text));
+        }
+    }
+    // The banner is drawn from its corner two pixels up and left of the panel's client area,
+    // which is inside the panel's one-pixel frame.
+    auto* panel = Find<QWidget>(form1, "Panel1");
+    QCOMPARE(Find<QWidget>(form1, "Image1")->mapTo(panel, QPoint(0, 0)), QPoint(-1, -1));
+    QCOMPARE(Find<QLabel>(form1, "Label1")->text(), QStringLiteral("Version 0.9.7"));
+
+    QTableWidget* list = form1.ListView1();
+    const QStringList headers = {"ROM Name", "Control", "Filename", "Path", "CRC-32"};
+    const int widths[] = {250, 60, 100, 250, 80};
+    QCOMPARE(list->columnCount(), 5);
+    for (int column = 0; column < 5; ++column) {
+        QCOMPARE(list->horizontalHeaderItem(column)->text(), headers[column]);
+        QCOMPARE(list->horizontalHeader()->sectionSize(column), widths[column]);
+    }
+    QVERIFY(!list->horizontalHeader()->sectionsClickable());
+    QVERIFY(!list->isSortingEnabled());
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+    // Tab order: the list, Add, Build, Delete; the list has the focus at first.
+    form1.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form1));
+    QCOMPARE(QApplication::focusWidget(), list);
+    QStringList order;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order += QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, QStringList({"Button1", "Button2", "Button3"}));
+
+    // Menus and their items; the pop-up's items start disabled, "Configure" its default.
+    QStringList menus;
+    for (QAction* action : Find<QMenuBar>(form1, "MainMenu1")->actions()) {
+        menus += action->text();
+    }
+    QCOMPARE(menus, QStringList({"File", "Options", "Help"}));
+    QStringList fileItems;
+    for (QAction* action : Find<QMenu>(form1, "File1")->actions()) {
+        fileItems += action->isSeparator() ? QStringLiteral("-") : action->text();
+    }
+    QCOMPARE(fileItems, QStringList({"Add ROM", "Delete ROM", "Configure ROM", "-", "Exit"}));
+    auto* popup = Find<QMenu>(form1, "PopupMenu1");
+    QCOMPARE(popup->defaultAction(), Find<QAction>(form1, "Configure1"));
+    QVERIFY(!Find<QAction>(form1, "Configure1")->isEnabled());
+    QVERIFY(!Find<QAction>(form1, "Delete1")->isEnabled());
+    form1.close();
+}
+
+// --- The ROM list ----------------------------------------------------------------------------
+
+void MainWindowTest::openFileDialogFilters() {
+    // Qt's own dialog with the three filters shows the system's texts, and each filter takes
+    // its extensions in any letter case (file names match by case on this platform).
+    QTemporaryDir dir;
+    for (const char* name : {"a.col", "B.ROM", "c.Rom", "d.COL", "notes.txt"}) {
+        WriteFile(dir.filePath(QLatin1String(name)), "x");
+    }
+    QFileDialog dialog;
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(ui::NameFiltersOf(QStringLiteral(
+        "All ROMS (*.ROM, *.COL)|*.ROM;*.COL|Coleco ROM (*.ROM)|*.ROM|Coleco COL (*.COL)|*.COL")));
+    dialog.setDirectory(dir.path());
+    auto* types = Find<QComboBox>(dialog, "fileTypeCombo");
+    QCOMPARE(Items(types),
+             QStringList({"All ROMS (*.ROM, *.COL)", "Coleco ROM (*.ROM)", "Coleco COL (*.COL)"}));
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    const auto listed = [&] {
+        QStringList names;
+        const QModelIndex root = model->index(dir.path());
+        for (int i = 0; i < model->rowCount(root); ++i) {
+            names += model->fileName(model->index(i, 0, root));
+        }
+        names.sort();
+        return names;
+    };
+    const QList<QStringList> expected = {
+        {"B.ROM", "a.col", "c.Rom", "d.COL"}, {"B.ROM", "c.Rom"}, {"a.col", "d.COL"}};
+    for (int filter = 0; filter < 3; ++filter) {
+        dialog.selectNameFilter(dialog.nameFilters().at(filter));
+        QTRY_COMPARE(listed(), expected[filter]);
+    }
+}
+
+void MainWindowTest::addRoms() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    QDir(dir.Path()).mkdir(QStringLiteral("Roms"));
+    const QString roms = dir.FilePath(QStringLiteral("Roms"));
+    const QByteArray known = RomBytes(1024, 1);
+    const QByteArray fresh = RomBytes(2048, 2);
+    const QByteArray dotOnly = RomBytes(16, 3);
+    WriteFile(roms + "/Known Game.ROM", known);
+    WriteFile(roms + "/Fresh.Game.col", fresh);
+    WriteFile(roms + "/.col", dotOnly);
+    // A ROM added in an earlier run keeps its stored name and preset.
+    const QString settings = QStringLiteral("[Settings]\nLastDir=%1/\n[%2]\nFilename=Stored "
+                                            "Name\nControl=Custom\n")
+                                 .arg(dir.Path(), Q(RomKeyOf(known)));
+    WriteFile(dir.FilePath(QStringLiteral("Rix.INI")), IniText(settings));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    QTableWidget* list = form1.ListView1();
+
+    // Cancelling changes nothing.
+    seam.openFileChoices = {{},
+                            {roms + "/Fresh.Game.col", roms + "/Known Game.ROM", roms + "/.col",
+                             roms + "/Fresh.Game.col"}};
+    QTest::mouseClick(Find<QPushButton>(form1, "Button1"), Qt::LeftButton);
+    QCOMPARE(list->rowCount(), 0);
+    QCOMPARE(Q(form1.Settings().ReadEntry("Settings", "LastDir", "")), dir.Path() + "/");
+
+    Find<QAction>(form1, "AddROM1")->trigger();
+    QCOMPARE(seam.openDialogs.size(), 2);
+    const ui::OpenDialogState& shown = seam.openDialogs[1];
+    QCOMPARE(shown.title, QStringLiteral("Select Colecovision ROMs"));
+    QCOMPARE(shown.filter, QStringLiteral("All ROMS (*.ROM, *.COL)|*.ROM;*.COL|Coleco ROM "
+                                          "(*.ROM)|*.ROM|Coleco COL (*.COL)|*.COL"));
+    QCOMPARE(shown.initialDirectory, dir.Path()); // "LastDir" without its trailing "/"
+
+    // Rows in the dialog's order; stored names and presets win over the defaults.
+    const QString freshKey = Q(RomKeyOf(fresh));
+    const QString knownKey = Q(RomKeyOf(known));
+    const QString dotKey = Q(RomKeyOf(dotOnly));
+    const QList<QStringList> expected = {
+        {"fresh.game", "Kempston", "fresh.game.col", roms + "/", freshKey},
+        {"Stored Name", "Custom", "known game.rom", roms + "/", knownKey},
+        {"", "Kempston", ".col", roms + "/", dotKey},
+        {"fresh.game", "Kempston", "fresh.game.col", roms + "/", freshKey},
+    };
+    QCOMPARE(list->rowCount(), expected.size());
+    for (int row = 0; row < list->rowCount(); ++row) {
+        for (int column = 0; column < kRomListColumnCount; ++column) {
+            QCOMPARE(Text(list, row, column), expected[row][column]);
+        }
+    }
+    QVERIFY(list->selectionModel()->selectedRows().isEmpty());
+    // The build opens the files by their real names.
+    const std::vector<RomRow> rows = form1.Rows();
+    QCOMPARE(ui::PathToQString(rows[1].realPath), roms + "/Known Game.ROM");
+
+    // The document has both keys of each ROM; the file is written only at close.
+    const TCustomIniFile& ini = form1.Settings();
+    QCOMPARE(Q(ini.ReadEntry("Settings", "LastDir", "")), roms + "/");
+    QCOMPARE(Q(ini.ReadEntry(RomKeyOf(fresh), "Filename", "-")), QStringLiteral("fresh.game"));
+    QCOMPARE(Q(ini.ReadEntry(RomKeyOf(fresh), "Control", "-")), QStringLiteral("Kempston"));
+    QCOMPARE(Q(ini.ReadEntry(RomKeyOf(dotOnly), "Filename", "-")), QString());
+    QCOMPARE(ReadFile(dir.FilePath(QStringLiteral("Rix.INI"))), IniText(settings));
+
+    // The next showing starts in the new "LastDir" and offers the last first file again.
+    seam.openFileChoices = {{}};
+    form1.AddRoms();
+    QCOMPARE(seam.openDialogs[2].initialDirectory, roms);
+    QCOMPARE(seam.openDialogs[2].fileName, roms + "/Fresh.Game.col");
+    QVERIFY2(seam.problems.isEmpty(), qPrintable(seam.problems.join("; ")));
+}
+
+void MainWindowTest::addStopsAtAFileThatCannotBeRead_data() {
+    QTest::addColumn<bool>("locked"); // otherwise missing
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing") << false << QStringLiteral("File not found.");
+    QTest::newRow("locked by another program") << true << QStringLiteral("I/O error 32.");
+}
+
+void MainWindowTest::addStopsAtAFileThatCannotBeRead() {
+    QFETCH(bool, locked);
+    QFETCH(QString, message);
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("a.rom"), RomBytes(64, 1));
+    WriteFile(dir.FilePath("c.rom"), RomBytes(64, 3));
+    if (locked) {
+        WriteFile(dir.FilePath("b.rom"), RomBytes(64, 2));
+    }
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    seam.openFileChoices = {{dir.FilePath("a.rom"), dir.FilePath("b.rom"), dir.FilePath("c.rom")}};
+    {
+        std::unique_ptr<FileLock> lock;
+        if (locked) {
+            lock = std::make_unique<FileLock>(dir.FilePath("b.rom"));
+        }
+        QTest::mouseClick(Find<QPushButton>(form1, "Button1"), Qt::LeftButton);
+    }
+    // The file before stays added, the one after is never read; "LastDir" is written.
+    QCOMPARE(Captions(form1.ListView1()), QStringList({"a"}));
+    QVERIFY(!form1.Settings().ReadEntry(RomKeyOf(RomBytes(64, 3)), "Filename", "").size());
+    QCOMPARE(Q(form1.Settings().ReadEntry("Settings", "LastDir", "")), dir.Path() + "/");
+    QCOMPARE(seam.boxes.size(), 1);
+    QCOMPARE(seam.boxes[0].caption, QStringLiteral("Rix Colecovision Emulator"));
+    QCOMPARE(seam.boxes[0].text, message);
+    QCOMPARE(seam.boxes[0].icon, BoxIcon::Error);
+}
+
+void MainWindowTest::dropFiles() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("one.COL"), RomBytes(32, 1));
+    WriteFile(dir.FilePath("notes.txt"), "not a ROM");
+    WriteFile(dir.FilePath("two.rom"), RomBytes(32, 2));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    QWidget* viewport = form1.ListView1()->viewport();
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(dir.FilePath("two.rom")),
+                  QUrl::fromLocalFile(dir.FilePath("notes.txt")),
+                  QUrl::fromLocalFile(dir.FilePath("one.COL"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(Captions(form1.ListView1()), QStringList({"two", "one"}));
+    QCOMPARE(Q(form1.Settings().ReadEntry(RomKeyOf(RomBytes(32, 1)), "Control", "")),
+             QStringLiteral("Kempston"));
+    // Only the open-file dialog remembers its folder.
+    QCOMPARE(Q(form1.Settings().ReadEntry("Settings", "LastDir", "-")), QStringLiteral("-"));
+
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(dir.FilePath("notes.txt"))});
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &refused);
+    QVERIFY(!refused.isAccepted());
+}
+
+void MainWindowTest::deleteSelectedRows() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    QStringList files;
+    for (int i = 1; i <= 5; ++i) {
+        files += dir.FilePath(QStringLiteral("rom%1.rom").arg(i));
+        WriteFile(files.last(), RomBytes(16, i));
+    }
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    seam.openFileChoices = {files};
+    form1.AddRoms();
+    QTableWidget* list = form1.ListView1();
+
+    // With nothing selected, "Delete" does nothing.
+    Find<QAction>(form1, "DeleteROM1")->trigger();
+    QCOMPARE(list->rowCount(), 5);
+
+    SelectRows(list, {0, 1, 3});
+    QTest::mouseClick(Find<QPushButton>(form1, "Button3"), Qt::LeftButton);
+    QCOMPARE(Captions(list), QStringList({"rom3", "rom5"}));
+    // The sections stay.
+    QCOMPARE(Q(form1.Settings().ReadEntry(RomKeyOf(RomBytes(16, 1)), "Filename", "")),
+             QStringLiteral("rom1"));
+    // The selection is gone with its rows, and the pop-up follows.
+    QVERIFY(!Find<QAction>(form1, "Delete1")->isEnabled());
+}
+
+void MainWindowTest::renameInPlace() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("game.rom"), RomBytes(40, 1));
+    const std::string key = RomKeyOf(RomBytes(40, 1));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    seam.openFileChoices = {{dir.FilePath("game.rom")}};
+    form1.AddRoms();
+    QTableWidget* list = form1.ListView1();
+    form1.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form1));
+
+    // Edits the first row's caption in place; false when no editor opened.
+    const auto rename = [&](const QString& text, Qt::Key finish) {
+        list->setCurrentCell(0, kColumnName);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_F2);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        if (editor == nullptr) {
+            return false;
+        }
+        editor->selectAll();
+        QTest::keyClick(editor, Qt::Key_Delete);
+        editor->insert(text); // as typed; keyClicks knows ASCII only
+        QTest::keyClick(editor, finish);
+        // The list commits and closes its editor through queued calls.
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return true;
+    };
+
+    const QString sixty = QStringLiteral("A Rather Long Name For A Game That Goes On And On, "
+                                         "And On...");
+    QCOMPARE(sixty.size(), 60);
+    QVERIFY(rename(sixty, Qt::Key_Return));
+    QCOMPARE(Text(list, 0, kColumnName), sixty.left(47));
+    QCOMPARE(Q(form1.Settings().ReadEntry(key, "Filename", "")), sixty.left(47));
+
+    // Escape abandons the edit.
+    QVERIFY(rename(QStringLiteral("Never Mind"), Qt::Key_Escape));
+    QCOMPARE(Text(list, 0, kColumnName), sixty.left(47));
+    QCOMPARE(Q(form1.Settings().ReadEntry(key, "Filename", "")), sixty.left(47));
+
+    // The settings hold Windows-1252 bytes; what they cannot hold becomes "?", in the list too.
+    QVERIFY(rename(QStringLiteral("\u00C7a co\u00FBte 5\u20AC \u65E5\u672C"), Qt::Key_Return));
+    QCOMPARE(form1.Settings().ReadEntry(key, "Filename", ""), std::string("\xC7"
+                                                                          "a co\xFB"
+                                                                          "te 5\x80 ??"));
+    QCOMPARE(Text(list, 0, kColumnName), QStringLiteral("\u00C7a co\u00FBte 5\u20AC ??"));
+
+    // Empty is a name too (the build then leaves the ROM without a record).
+    QVERIFY(rename(QString(), Qt::Key_Return));
+    QCOMPARE(Text(list, 0, kColumnName), QString());
+    QCOMPARE(Q(form1.Settings().ReadEntry(key, "Filename", "-")), QString());
+
+    // Only the first column can be edited.
+    list->setCurrentCell(0, kColumnControl);
+    QTest::keyClick(list, Qt::Key_F2);
+    QCOMPARE(QApplication::focusWidget(), list);
+    form1.close();
+}
+
+void MainWindowTest::enablingRules_data() {
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<bool>("popupConfigure");
+    QTest::addColumn<bool>("popupDelete");
+    QTest::addColumn<bool>("fileItems"); // "Delete ROM" and "Configure ROM"
+    QTest::newRow("none") << QList<int>{} << false << false << false;
+    QTest::newRow("one") << QList<int>{1} << true << true << true;
+    QTest::newRow("two") << QList<int>{0, 2} << false << true << true;
+}
+
+void MainWindowTest::enablingRules() {
+    QFETCH(QList<int>, selected);
+    QFETCH(bool, popupConfigure);
+    QFETCH(bool, popupDelete);
+    QFETCH(bool, fileItems);
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("a.rom"), RomBytes(8, 1));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    seam.openFileChoices = {{dir.FilePath("a.rom"), dir.FilePath("a.rom"), dir.FilePath("a.rom")}};
+    form1.AddRoms();
+    SelectRows(form1.ListView1(), {0, 1, 2}); // start from the opposite state
+    SelectRows(form1.ListView1(), selected);
+    QCOMPARE(Find<QAction>(form1, "Configure1")->isEnabled(), popupConfigure);
+    QCOMPARE(Find<QAction>(form1, "Delete1")->isEnabled(), popupDelete);
+
+    // The File menu's items change only when the menu opens; "Add ROM" and "Exit" never.
+    auto* file = Find<QMenu>(form1, "File1");
+    Find<QAction>(form1, "DeleteROM1")->setEnabled(!fileItems);
+    Find<QAction>(form1, "ConfigureROM1")->setEnabled(!fileItems);
+    emit file->aboutToShow();
+    QCOMPARE(Find<QAction>(form1, "DeleteROM1")->isEnabled(), fileItems);
+    QCOMPARE(Find<QAction>(form1, "ConfigureROM1")->isEnabled(), fileItems);
+    QVERIFY(Find<QAction>(form1, "AddROM1")->isEnabled());
+    QVERIFY(Find<QAction>(form1, "Exit1")->isEnabled());
+}
+
+void MainWindowTest::doubleClick() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("a.rom"), RomBytes(8, 1));
+    WriteFile(dir.FilePath("b.rom"), RomBytes(8, 2));
+    WriteFile(dir.FilePath("c.rom"), RomBytes(8, 3));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    TForm2& form2 = program->Form2();
+    seam.openFileChoices = {{dir.FilePath("a.rom"), dir.FilePath("b.rom"), dir.FilePath("c.rom")}};
+    form1.AddRoms();
+    QTableWidget* list = form1.ListView1();
+    form1.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form1));
+
+    // A double click below the rows, with nothing selected, opens nothing.
+    list->setCurrentCell(1, 0, QItemSelectionModel::NoUpdate);
+    QVERIFY(list->selectionModel()->selectedRows().isEmpty());
+    bool opened = false;
+    QTimer::singleShot(0, &form2, [&] {
+        opened = form2.isVisible();
+        form2.close();
+    });
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, 120));
+    QCoreApplication::processEvents();
+    QVERIFY(!opened);
+
+    // With several rows selected the dialog works on the focused row.
+    SelectRows(list, {0, 2});
+    list->setCurrentCell(2, 0, QItemSelectionModel::NoUpdate);
+    QString shownName;
+    QTimer::singleShot(0, &form2, [&] {
+        shownName = form2.findChild<QLineEdit*>(QStringLiteral("edRomName"))->text();
+        form2.close();
+    });
+    form1.ListView1DblClick();
+    QCOMPARE(shownName, QStringLiteral("c"));
+    form1.close();
+}
+
+// --- Building --------------------------------------------------------------------------------
+
+void MainWindowTest::buildEmptyList() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("Rix.INI"),
+              IniText(QStringLiteral("[Settings]\nRixBinary=%1/out\n[12345678]\nFilename=Old\n")
+                          .arg(dir.Path())));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    QTest::mouseClick(Find<QPushButton>(form1, "Button2"), Qt::LeftButton);
+
+    QCOMPARE(seam.boxes.size(), 2);
+    QCOMPARE(seam.boxes[0].caption, QStringLiteral("Warning!"));
+    QCOMPARE(seam.boxes[0].text,
+             QStringLiteral("No ROMS selected!\rPreliminary Pogoshell binary will be created..."));
+    QCOMPARE(seam.boxes[0].icon, BoxIcon::None);
+    QCOMPARE(seam.boxes[1].caption, QStringLiteral("Rix"));
+    QCOMPARE(seam.boxes[1].text, QStringLiteral("RIX4POGO binary created. Have fun!"));
+    QCOMPARE(seam.boxes[1].buttons, BoxButtons::Ok);
+    // Image, header, one record: the missing output folder was created.
+    const QByteArray image = ReadFile(dir.FilePath("out/Rix.gba"));
+    QCOMPARE(image.size(), 64 + 16 + 80);
+    QCOMPARE(form1.ProgressBar1()->maximum(), 2); // both sections
+    QCOMPARE(form1.ProgressBar1()->value(), 0);
+}
+
+void MainWindowTest::buildReplaceQuestion() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    const QByteArray rom = RomBytes(300, 9);
+    WriteFile(dir.FilePath("Game.ROM"), rom);
+    WriteFile(dir.FilePath("Rix.gba"), "previous image");
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    seam.openFileChoices = {{dir.FilePath("Game.ROM")}};
+    form1.AddRoms();
+
+    // No: nothing is written and nothing more is said.
+    seam.questionAnswers = {ui::BoxAnswer::No, ui::BoxAnswer::Yes};
+    QTest::mouseClick(Find<QPushButton>(form1, "Button2"), Qt::LeftButton);
+    QCOMPARE(seam.boxes.size(), 1);
+    QCOMPARE(seam.boxes[0].caption, QStringLiteral("Warning"));
+    QCOMPARE(seam.boxes[0].text, QStringLiteral("Rix binary already exists.\rReplace?"));
+    QCOMPARE(seam.boxes[0].icon, BoxIcon::Exclamation);
+    QCOMPARE(seam.boxes[0].buttons, BoxButtons::YesNo);
+    QCOMPARE(ReadFile(dir.FilePath("Rix.gba")), QByteArray("previous image"));
+
+    // Yes: the image is replaced, the bar counts sections and rows and is reset afterwards.
+    QTest::mouseClick(Find<QPushButton>(form1, "Button2"), Qt::LeftButton);
+    QCOMPARE(seam.boxes.size(), 3);
+    QCOMPARE(seam.boxes[2].caption, QStringLiteral("Rix"));
+    QCOMPARE(seam.boxes[2].text, QStringLiteral("Rix binary created. Have fun!"));
+    const QByteArray image = ReadFile(dir.FilePath("Rix.gba"));
+    QCOMPARE(image.size(), 64 + 16 + 80 + 8 + 8 + rom.size());
+    QCOMPARE(image.right(rom.size()), rom);
+    // "Settings" (LastDir) and the ROM's section; one row counted twice.
+    QCOMPARE(form1.ProgressBar1()->maximum(), 2 + 2);
+    QCOMPARE(form1.ProgressBar1()->value(), 0);
+}
+
+void MainWindowTest::buildErrorIsShownAndProgramGoesOn() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("game.rom"), RomBytes(100, 4));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    seam.openFileChoices = {{dir.FilePath("game.rom")}};
+    form1.AddRoms();
+    QVERIFY(QFile::rename(dir.FilePath("game.rom"), dir.FilePath("gone.rom")));
+
+    QTest::mouseClick(Find<QPushButton>(form1, "Button2"), Qt::LeftButton);
+    QCOMPARE(seam.boxes.size(), 1);
+    QCOMPARE(seam.boxes[0].caption, QStringLiteral("Rix Colecovision Emulator"));
+    QCOMPARE(seam.boxes[0].text,
+             QStringLiteral("Cannot open file %1.").arg(dir.FilePath("game.rom")));
+    QCOMPARE(seam.boxes[0].icon, BoxIcon::Error);
+    QCOMPARE(seam.boxes[0].buttons, BoxButtons::Ok);
+    QVERIFY(!QFile::exists(dir.FilePath("Rix.gba")));
+    // The bar stays where the build stopped: after the one record.
+    QCOMPARE(form1.ProgressBar1()->value(), 1);
+
+    // The program goes on: with the file back, the next build succeeds.
+    QVERIFY(QFile::rename(dir.FilePath("gone.rom"), dir.FilePath("game.rom")));
+    QTest::mouseClick(Find<QPushButton>(form1, "Button2"), Qt::LeftButton);
+    QCOMPARE(seam.boxes.size(), 2);
+    QCOMPARE(seam.boxes[1].text, QStringLiteral("Rix binary created. Have fun!"));
+    QVERIFY(QFile::exists(dir.FilePath("Rix.gba")));
+}
+
+// --- Closing and the other menu items --------------------------------------------------------
+
+void MainWindowTest::closeWritesTheSettings() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("a.rom"), RomBytes(8, 1));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    seam.openFileChoices = {{dir.FilePath("a.rom")}};
+    form1.AddRoms();
+    form1.show();
+    // "Exit" closes the window the normal way.
+    Find<QAction>(form1, "Exit1")->trigger();
+    QVERIFY(!form1.isVisible());
+    QVERIFY(!form1.HasSettings());
+    const QString expected = QStringLiteral("[Settings]\nLastDir=%1/\n\n[%2]\nFilename=a\n"
+                                            "Control=Kempston\n\n")
+                                 .arg(dir.Path(), Q(RomKeyOf(RomBytes(8, 1))));
+    QCOMPARE(ReadFile(dir.FilePath("Rix.INI")), IniText(expected));
+}
+
+void MainWindowTest::closeInReadOnlyFolderKeepsWindowOpen() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    form1.show();
+    form1.Settings().WriteEntry("Settings", "RixBinary", "/out");
+    const QByteArray path = QFile::encodeName(dir.Path());
+    QCOMPARE(::chmod(path.constData(), 0555), 0);
+    QVERIFY(!form1.close());
+    QCOMPARE(::chmod(path.constData(), 0755), 0);
+    QVERIFY(form1.isVisible());
+    QCOMPARE(seam.boxes.size(), 1);
+    QCOMPARE(seam.boxes[0].caption, QStringLiteral("Rix Colecovision Emulator"));
+    QCOMPARE(seam.boxes[0].text, QStringLiteral("Cannot create file %1/Rix.INI.").arg(dir.Path()));
+    QCOMPARE(seam.boxes[0].icon, BoxIcon::Error);
+    // The document is alive and whole: the next close writes it.
+    QVERIFY(form1.close());
+    QCOMPARE(ReadFile(dir.FilePath("Rix.INI")), IniText("[Settings]\nRixBinary=/out\n\n"));
+}
+
+void MainWindowTest::menuItems() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+
+    // Options > Settings: the output folder, kept in the document.
+    seam.directoryChoices = {QString(), dir.FilePath("out")};
+    Find<QAction>(form1, "Settings1")->trigger();
+    QCOMPARE(Q(form1.Settings().ReadEntry("Settings", "RixBinary", "-")), QStringLiteral("-"));
+    Find<QAction>(form1, "Settings1")->trigger();
+    QCOMPARE(Q(form1.Settings().ReadEntry("Settings", "RixBinary", "-")), dir.FilePath("out"));
+
+    // Help > About Rix: the version from the version information.
+    Find<QAction>(form1, "AboutRix1")->trigger();
+    QCOMPARE(seam.boxes.size(), 1);
+    QCOMPARE(seam.boxes[0].caption, QStringLiteral("About Rix"));
+    QVERIFY2(seam.boxes[0].text.contains(QStringLiteral("Version 0.9.7.0")),
+             qPrintable(seam.boxes[0].text));
+    QVERIFY2(seam.problems.isEmpty(), qPrintable(seam.problems.join("; ")));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

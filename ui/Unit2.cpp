@@ -1,0 +1,346 @@
+#include "ui/Unit2.h"
+
+#include "platform/Errors.h"
+#include "platform/Text.h"
+#include "settings/Schema.h"
+#include "ui/AnsiText.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/Look.h"
+#include "ui/Seam.h"
+#include "ui/UiTexts.h"
+#include "ui/Unit1.h"
+#include "ui_Unit2.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+#include <algorithm>
+#include <optional>
+
+using namespace rix;
+using namespace rix::ui;
+
+namespace {
+
+constexpr int kClientWidth = 657;
+constexpr int kClientHeight = 412;
+
+// Selects the first entry equal to `text` without regard to letter case; none when no entry
+// matches.
+void SelectByText(QComboBox* box, std::string_view text) {
+    box->setCurrentIndex(box->findText(ToQString(text), Qt::MatchFixedString));
+}
+
+// A box's text: its selected entry's, empty without a selection.
+std::string TextOf(const QComboBox* box) {
+    return ToAnsi(box->currentText());
+}
+
+} // namespace
+
+TForm2::TForm2(TForm1& form1) : ui_(std::make_unique<Ui::TForm2>()), form1_(form1) {
+    ui_->setupUi(this);
+    setFont(FormFont());
+    // Tool-window frame with a close button only, on top of everything, fixed size.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    QPalette white = ui_->Panel1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    ui_->Panel1->setPalette(white);
+    PlaceChildrenInClientArea(ui_->Panel1);
+    // Each button box covers its call-out label whole, corners included.
+    for (const ButtonBox& button : BoxesInFillOrder()) {
+        button.box->setAutoFillBackground(true);
+    }
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
+        label->adjustSize(); // as wide as its text
+    }
+
+    connect(ui_->cbQuickConfig, &QComboBox::activated, this,
+            Guarded(this, &TForm2::cbQuickConfigChange));
+    connect(ui_->cbLeftBack, &QComboBox::activated, this, Guarded(this, &TForm2::cbLeftBackChange));
+    connect(ui_->cbRightBack, &QComboBox::activated, this,
+            Guarded(this, &TForm2::cbRightBackChange));
+    connect(ui_->cbStart, &QComboBox::activated, this, Guarded(this, &TForm2::cbStartChange));
+    connect(ui_->cbSelect, &QComboBox::activated, this, Guarded(this, &TForm2::cbSelectChange));
+    connect(ui_->cbA, &QComboBox::activated, this, Guarded(this, &TForm2::cbAChange));
+    connect(ui_->cbB, &QComboBox::activated, this, Guarded(this, &TForm2::cbBChange));
+    connect(ui_->cbCycleCount, &QComboBox::activated, this,
+            Guarded(this, &TForm2::cbCycleCountChange));
+    connect(ui_->cbCollision, &QComboBox::activated, this,
+            Guarded(this, &TForm2::cbCollisionChange));
+    connect(ui_->Button2, &QPushButton::clicked, this, Guarded(this, &TForm2::Button2Click));
+    // Typing never makes the name longer than 47 characters, or than it already is.
+    connect(ui_->edRomName, &QLineEdit::textEdited, this, [this](const QString& name) {
+        ui_->edRomName->setMaxLength(
+            std::max(static_cast<int>(name.size()), text::kDisplayNameLength));
+    });
+
+    ui_->Button2->setFocus(); // tab order 0
+}
+
+TForm2::~TForm2() = default;
+
+std::array<TForm2::ButtonBox, 6> TForm2::BoxesInFillOrder() const {
+    return {{{ui_->cbLeftBack, schema::kBackLeft},
+             {ui_->cbRightBack, schema::kBackRight},
+             {ui_->cbStart, schema::kStart},
+             {ui_->cbSelect, schema::kSelect},
+             {ui_->cbA, schema::kButtonA},
+             {ui_->cbB, schema::kButtonB}}};
+}
+
+std::array<TForm2::ButtonBox, 6> TForm2::BoxesInKeyOrder() const {
+    return {{{ui_->cbLeftBack, schema::kBackLeft},
+             {ui_->cbRightBack, schema::kBackRight},
+             {ui_->cbSelect, schema::kSelect},
+             {ui_->cbStart, schema::kStart},
+             {ui_->cbA, schema::kButtonA},
+             {ui_->cbB, schema::kButtonB}}};
+}
+
+std::string TForm2::RomSection() const {
+    return form1_.RowKey(form1_.FocusedRow());
+}
+
+void TForm2::ShowModal() {
+    RunGuarded(&form1_, [this] { FormShow(); });
+    exec();
+}
+
+void TForm2::FormShow() {
+    const TCustomIniFile& ini = form1_.Settings();
+    const int row = form1_.FocusedRow();
+    const std::string section = RomSection();
+    // A value that is not an integer ends the list it stands in. The steps after it still run,
+    // so that nothing from an earlier opening (another ROM's name above all) is left on show
+    // to be stored for this ROM; the error is reported once the dialog is filled.
+    std::optional<RixError> conversionError;
+
+    // 1. The presets in key order, then "Custom".
+    ui_->cbQuickConfig->clear();
+    for (const std::string& preset :
+         schema::ReadNumberedList(ini, schema::kControlDefaults, schema::kDefaultPrefix)) {
+        ui_->cbQuickConfig->addItem(ToQString(preset));
+    }
+    ui_->cbQuickConfig->addItem(ToQString(schema::kCustom));
+
+    // 2. The stored cycle count, as text.
+    const std::string storedCycle = ini.ReadEntry(section, schema::kCycleCount, "");
+
+    // 3. "Default", then each value in hexadecimal; the last one equal to the stored text is
+    //    selected.
+    ui_->cbCycleCount->clear();
+    ui_->cbCycleCount->addItem(ToQString(schema::kDefaultCycleItem));
+    const std::vector<std::string> cycles =
+        schema::ReadNumberedList(ini, schema::kCycleCounts, schema::kCyclePrefix);
+    for (std::size_t n = 0; n < cycles.size(); ++n) {
+        std::int32_t value = 0;
+        if (!TryStrToInt(cycles[n], value)) {
+            conversionError = NotValidInteger(cycles[n]);
+            break;
+        }
+        ui_->cbCycleCount->addItem(ToQString(IntToHex(static_cast<std::uint32_t>(value), 4)));
+        if (cycles[n] == storedCycle) {
+            ui_->cbCycleCount->setCurrentIndex(static_cast<int>(n) + 1);
+        }
+    }
+
+    // 4. Nothing matched: "Default".
+    if (ui_->cbCycleCount->currentIndex() < 0) {
+        ui_->cbCycleCount->setCurrentIndex(0);
+    }
+
+    // 5. The stored collision mode.
+    const std::string storedMode =
+        ini.ReadEntry(section, schema::kCollisionMode, schema::kDialogCollisionDefault);
+
+    // 6. The modes unchanged; the one at the stored position is selected. The stored mode is
+    //    converted only when there is a mode to compare it with.
+    ui_->cbCollision->clear();
+    const std::vector<std::string> modes =
+        schema::ReadNumberedList(ini, schema::kCollisionDetection, schema::kCollisionPrefix);
+    std::optional<std::int32_t> mode;
+    for (std::size_t n = 0; n < modes.size(); ++n) {
+        ui_->cbCollision->addItem(ToQString(modes[n]));
+        if (n == 0) {
+            std::int32_t value = 0;
+            if (TryStrToInt(storedMode, value)) {
+                mode = value;
+            } else if (!conversionError) {
+                conversionError = NotValidInteger(storedMode);
+            }
+        }
+        if (mode && static_cast<std::int64_t>(n) == *mode) {
+            ui_->cbCollision->setCurrentIndex(static_cast<int>(n));
+        }
+    }
+
+    // 7. No mode at that position: the first one.
+    if (ui_->cbCollision->currentIndex() < 0) {
+        ui_->cbCollision->setCurrentIndex(0);
+    }
+
+    // 8. The row's caption. Only typing is held to 47 characters; a longer stored name is
+    //    shown whole.
+    const QString caption = ToQString(form1_.RowCaption(row));
+    ui_->edRomName->setMaxLength(
+        std::max(static_cast<int>(caption.size()), text::kDisplayNameLength));
+    ui_->edRomName->setText(caption);
+
+    // 9. The row's preset, matched without regard to letter case.
+    SelectByText(ui_->cbQuickConfig, form1_.RowControl(row));
+
+    // 10. "Custom": the ROM's own choices, open to change. A preset (or no match): that
+    //     preset's choices, shown only.
+    const std::string quickConfig = TextOf(ui_->cbQuickConfig);
+    const bool custom = quickConfig == schema::kCustom;
+    const std::string choices = custom ? section : schema::PresetSection(quickConfig);
+    for (const ButtonBox& button : BoxesInFillOrder()) {
+        button.box->setEnabled(custom);
+        SelectByText(button.box, ini.ReadEntry(choices, button.key, schema::kUnassigned));
+    }
+
+    if (conversionError) {
+        throw *conversionError;
+    }
+}
+
+void TForm2::cbQuickConfigChange() {
+    TCustomIniFile& ini = form1_.Settings();
+    const std::string section = RomSection();
+    const std::string quickConfig = TextOf(ui_->cbQuickConfig);
+    if (quickConfig != schema::kCustom) {
+        // 1. The preset's choices are shown, and the ROM's own are dropped.
+        const std::string preset = schema::PresetSection(quickConfig);
+        for (const ButtonBox& button : BoxesInFillOrder()) {
+            button.box->setEnabled(false);
+            SelectByText(button.box, ini.ReadEntry(preset, button.key, schema::kUnassigned));
+        }
+        for (const ButtonBox& button : BoxesInKeyOrder()) {
+            ini.DeleteEntry(section, button.key);
+        }
+    } else {
+        // 2. The choices on show become the ROM's own.
+        for (const ButtonBox& button : BoxesInFillOrder()) {
+            button.box->setEnabled(true);
+        }
+        for (const ButtonBox& button : BoxesInKeyOrder()) {
+            ini.WriteEntry(section, button.key, TextOf(button.box));
+        }
+    }
+    // 3. The list's "Control" column and the section follow, and the file is written.
+    form1_.SetRowControl(form1_.FocusedRow(), quickConfig);
+    ini.WriteEntry(section, schema::kControl, quickConfig);
+    ini.SaveDocument();
+}
+
+void TForm2::StoreButton(QComboBox* box, std::string_view key) {
+    TCustomIniFile& ini = form1_.Settings();
+    ini.WriteEntry(RomSection(), key, TextOf(box));
+    ini.SaveDocument();
+}
+
+void TForm2::cbLeftBackChange() {
+    StoreButton(ui_->cbLeftBack, schema::kBackLeft);
+}
+
+void TForm2::cbRightBackChange() {
+    StoreButton(ui_->cbRightBack, schema::kBackRight);
+}
+
+void TForm2::cbStartChange() {
+    StoreButton(ui_->cbStart, schema::kStart);
+}
+
+void TForm2::cbSelectChange() {
+    StoreButton(ui_->cbSelect, schema::kSelect);
+}
+
+void TForm2::cbAChange() {
+    StoreButton(ui_->cbA, schema::kButtonA);
+}
+
+void TForm2::cbBChange() {
+    StoreButton(ui_->cbB, schema::kButtonB);
+}
+
+void TForm2::cbCycleCountChange() {
+    TCustomIniFile& ini = form1_.Settings();
+    const std::string section = RomSection();
+    if (TextOf(ui_->cbCycleCount) == schema::kDefaultCycleItem) {
+        ini.DeleteEntry(section, schema::kCycleCount);
+    } else {
+        // The value as the list holds it in decimal, not the hexadecimal on show.
+        const int n = ui_->cbCycleCount->currentIndex() - 1;
+        ini.WriteEntry(
+            section, schema::kCycleCount,
+            ini.ReadEntry(schema::kCycleCounts, schema::NumberedKey(schema::kCyclePrefix, n), ""));
+    }
+    ini.SaveDocument();
+}
+
+void TForm2::cbCollisionChange() {
+    // Kept in the document only; the next save takes it to the file.
+    TCustomIniFile& ini = form1_.Settings();
+    const int index = ui_->cbCollision->currentIndex();
+    if (index == 0) {
+        ini.DeleteEntry(RomSection(), schema::kCollisionMode);
+    } else {
+        ini.WriteEntry(RomSection(), schema::kCollisionMode, std::to_string(index));
+    }
+}
+
+void TForm2::Button2Click() {
+    close();
+}
+
+bool TForm2::FormCloseQuery() {
+    if (!ui_->edRomName->text().isEmpty()) {
+        return true; // blanks alone are a name
+    }
+    CurrentSeam().ShowMessageBox(this,
+                                 {ToQString(text::kBlankNameCaption),
+                                  ToQString(text::kBlankNameText), BoxIcon::None, BoxButtons::Ok});
+    return false;
+}
+
+void TForm2::FormClose() {
+    const int row = form1_.FocusedRow();
+    const std::string name = ToAnsi(ui_->edRomName->text());
+    form1_.Settings().WriteEntry(RomSection(), schema::kFilename, name);
+    // A different caption is a change of the row's text: the list cuts it to 47 characters
+    // and stores it again.
+    form1_.SetRowCaption(row, name);
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    bool allowed = false;
+    RunGuarded(this, [this, &allowed] { allowed = FormCloseQuery(); });
+    if (!allowed) {
+        event->ignore();
+        return;
+    }
+    RunGuarded(this, [this] { FormClose(); });
+    QDialog::closeEvent(event); // ends the modal loop
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        event->accept(); // never closes the dialog
+        return;
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        // "OK" is not the default button: Enter presses it only while it has the focus.
+        if (focusWidget() == ui_->Button2) {
+            ui_->Button2->click();
+        }
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
