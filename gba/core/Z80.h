@@ -51,6 +51,8 @@ struct Z80State {
     bool irqLine = false;        // the maskable interrupt input (a level)
     std::uint8_t irqData = 0xFF; // what the interrupting device puts on the bus (IM 0 and IM 2)
     std::uint64_t cycles = 0;    // cycles spent since construction
+
+    bool operator==(const Z80State&) const = default;
 };
 
 class Z80 {
