@@ -44,6 +44,11 @@ constexpr std::uint8_t Z80State::*kReg8[8] = {&Z80State::b, &Z80State::c, &Z80St
                                               &Z80State::e, &Z80State::h, &Z80State::l,
                                               &Z80State::a, &Z80State::a};
 
+// R: bit 7 as last written, the low 7 bits counting opcode fetches.
+inline std::uint8_t FoldRefresh(std::uint8_t r, unsigned refresh) {
+    return static_cast<std::uint8_t>((r & 0x80) | (refresh & 0x7F));
+}
+
 // IM 0/1 (ED 4E, 6E) behaves as IM 0.
 constexpr std::uint8_t kImModes[8] = {0, 0, 1, 2, 0, 0, 1, 2};
 
@@ -109,8 +114,11 @@ inline void SetPair(Z80State& s, unsigned p, unsigned v) {
 }
 
 // --- 8-bit arithmetic and logic ---------------------------------------------------------------
+// The flag computations that many opcodes share are one out-of-line copy each on the GBA
+// (RIX_IWRAM_HELPER), which keeps the interpreter small enough for IWRAM; the one-liners are
+// inlined everywhere.
 
-inline void AddA(Z80State& s, unsigned v, unsigned carry) {
+RIX_IWRAM_HELPER void AddA(Z80State& s, unsigned v, unsigned carry) {
     const unsigned a = s.a;
     const unsigned res = a + v + carry;
     s.f = static_cast<std::uint8_t>(kFlags.sz[res & 0xFF] | ((res >> 8) & kFlagC) |
@@ -119,7 +127,7 @@ inline void AddA(Z80State& s, unsigned v, unsigned carry) {
     s.a = static_cast<std::uint8_t>(res);
 }
 
-inline unsigned SubFlags(Z80State& s, unsigned v, unsigned carry) {
+RIX_IWRAM_HELPER unsigned SubFlags(Z80State& s, unsigned v, unsigned carry) {
     const unsigned a = s.a;
     const unsigned res = a - v - carry;
     s.f = static_cast<std::uint8_t>(kFlags.sz[res & 0xFF] | kFlagN | ((res >> 8) & kFlagC) |
@@ -128,44 +136,44 @@ inline unsigned SubFlags(Z80State& s, unsigned v, unsigned carry) {
     return res & 0xFF;
 }
 
-inline void Add(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Add(Z80State& s, std::uint8_t v) {
     AddA(s, v, 0);
 }
-inline void Adc(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Adc(Z80State& s, std::uint8_t v) {
     AddA(s, v, s.f & kFlagC);
 }
-inline void Sub(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Sub(Z80State& s, std::uint8_t v) {
     s.a = static_cast<std::uint8_t>(SubFlags(s, v, 0));
 }
-inline void Sbc(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Sbc(Z80State& s, std::uint8_t v) {
     s.a = static_cast<std::uint8_t>(SubFlags(s, v, s.f & kFlagC));
 }
-inline void And(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void And(Z80State& s, std::uint8_t v) {
     s.a &= v;
     s.f = static_cast<std::uint8_t>(kFlags.szp[s.a] | kFlagH);
 }
-inline void Xor(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Xor(Z80State& s, std::uint8_t v) {
     s.a ^= v;
     s.f = kFlags.szp[s.a];
 }
-inline void Or(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Or(Z80State& s, std::uint8_t v) {
     s.a |= v;
     s.f = kFlags.szp[s.a];
 }
 // CP takes bits 3 and 5 from the operand, not from the difference.
-inline void Cp(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Cp(Z80State& s, std::uint8_t v) {
     SubFlags(s, v, 0);
     s.f = static_cast<std::uint8_t>((s.f & ~kFlagXY) | (v & kFlagXY));
 }
 
-inline std::uint8_t Inc8(Z80State& s, unsigned v) {
+RIX_IWRAM_HELPER std::uint8_t Inc8(Z80State& s, unsigned v) {
     const unsigned res = (v + 1) & 0xFF;
     s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.sz[res] |
                                     ((res & 0x0F) == 0 ? kFlagH : 0) | (res == 0x80 ? kFlagPV : 0));
     return static_cast<std::uint8_t>(res);
 }
 
-inline std::uint8_t Dec8(Z80State& s, unsigned v) {
+RIX_IWRAM_HELPER std::uint8_t Dec8(Z80State& s, unsigned v) {
     const unsigned res = (v - 1) & 0xFF;
     s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlagN | kFlags.sz[res] |
                                     ((res & 0x0F) == 0x0F ? kFlagH : 0) |
@@ -173,7 +181,7 @@ inline std::uint8_t Dec8(Z80State& s, unsigned v) {
     return static_cast<std::uint8_t>(res);
 }
 
-inline void Daa(Z80State& s) {
+RIX_IWRAM_HELPER void Daa(Z80State& s) {
     const unsigned a = s.a;
     const unsigned low = a & 0x0F;
     unsigned diff = 0;
@@ -200,7 +208,7 @@ inline void Daa(Z80State& s) {
 
 // The CB-prefixed shifts and rotates, numbered as in the opcode (bits 5-3):
 // RLC RRC RL RR SLA SRA SLL SRL. SLL shifts a 1 in.
-inline std::uint8_t Rotate(Z80State& s, unsigned kind, unsigned v) {
+RIX_IWRAM_HELPER std::uint8_t Rotate(Z80State& s, unsigned kind, unsigned v) {
     unsigned res;
     unsigned carry;
     switch (kind) {
@@ -244,7 +252,7 @@ inline std::uint8_t Rotate(Z80State& s, unsigned kind, unsigned v) {
 
 // BIT n: bits 3 and 5 come from `xySource` (the register itself, or MEMPTR's / the indexed
 // address's high byte for memory operands).
-inline void Bit(Z80State& s, unsigned n, unsigned v, unsigned xySource) {
+RIX_ALWAYS_INLINE void Bit(Z80State& s, unsigned n, unsigned v, unsigned xySource) {
     const unsigned r = v & (1u << n);
     s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlagH | (xySource & kFlagXY) |
                                     (r ? (r & kFlagS) : (kFlagZ | kFlagPV)));
@@ -252,7 +260,7 @@ inline void Bit(Z80State& s, unsigned n, unsigned v, unsigned xySource) {
 
 // --- 16-bit arithmetic ------------------------------------------------------------------------
 
-inline std::uint16_t Add16(Z80State& s, unsigned x, unsigned v) {
+RIX_IWRAM_HELPER std::uint16_t Add16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x + v;
     s.wz = static_cast<std::uint16_t>(x + 1);
     s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | ((res >> 16) & kFlagC) |
@@ -260,7 +268,7 @@ inline std::uint16_t Add16(Z80State& s, unsigned x, unsigned v) {
     return static_cast<std::uint16_t>(res);
 }
 
-inline std::uint16_t Adc16(Z80State& s, unsigned x, unsigned v) {
+RIX_IWRAM_HELPER std::uint16_t Adc16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x + v + (s.f & kFlagC);
     s.wz = static_cast<std::uint16_t>(x + 1);
     s.f = static_cast<std::uint8_t>(
@@ -270,7 +278,7 @@ inline std::uint16_t Adc16(Z80State& s, unsigned x, unsigned v) {
     return static_cast<std::uint16_t>(res);
 }
 
-inline std::uint16_t Sbc16(Z80State& s, unsigned x, unsigned v) {
+RIX_IWRAM_HELPER std::uint16_t Sbc16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x - v - (s.f & kFlagC);
     s.wz = static_cast<std::uint16_t>(x + 1);
     s.f = static_cast<std::uint8_t>(
@@ -281,13 +289,13 @@ inline std::uint16_t Sbc16(Z80State& s, unsigned x, unsigned v) {
 }
 
 // While a block instruction repeats, bits 3 and 5 show bits 11 and 13 of its own address.
-inline void RepeatXY(Z80State& s, unsigned pc) {
+RIX_ALWAYS_INLINE void RepeatXY(Z80State& s, unsigned pc) {
     s.f = static_cast<std::uint8_t>((s.f & ~kFlagXY) | ((pc >> 8) & kFlagXY));
 }
 
 // INIR/INDR/OTIR/OTDR while repeating also recompute P/V and H from B as the ALU sees it
 // during the repeat cycles.
-inline void RepeatIoFlags(Z80State& s, unsigned pc, unsigned value) {
+RIX_IWRAM_HELPER void RepeatIoFlags(Z80State& s, unsigned pc, unsigned value) {
     RepeatXY(s, pc);
     const auto flipParity = [&s](unsigned x) {
         if (!(kFlags.szp[x & 7] & kFlagPV)) {
@@ -313,7 +321,7 @@ inline void RepeatIoFlags(Z80State& s, unsigned pc, unsigned value) {
 }
 
 // Flags of INI/IND/OUTI/OUTD; `k` is the byte moved plus C+-1 (input) or plus L (output).
-inline void BlockIoFlags(Z80State& s, unsigned value, unsigned k) {
+RIX_ALWAYS_INLINE void BlockIoFlags(Z80State& s, unsigned value, unsigned k) {
     s.f = static_cast<std::uint8_t>(kFlags.sz[s.b] | ((value >> 6) & kFlagN) |
                                     (k > 0xFF ? (kFlagH | kFlagC) : 0) |
                                     (kFlags.szp[(k & 7) ^ s.b] & kFlagPV));
@@ -404,28 +412,385 @@ std::uint8_t Z80::Peek(std::uint16_t address) {
     return page != nullptr ? page[address & (kZ80PageSize - 1)] : ReadSlow(address);
 }
 
-std::uint8_t Z80::ReadSlow(std::uint16_t address) {
+RIX_COLD std::uint8_t Z80::ReadSlow(std::uint16_t address) {
     return memoryRead_ != nullptr ? memoryRead_(memoryContext_, address) : 0xFF;
 }
 
-void Z80::WriteSlow(std::uint16_t address, std::uint8_t value) {
+RIX_COLD void Z80::WriteSlow(std::uint16_t address, std::uint8_t value) {
     if (memoryWrite_ != nullptr) {
         memoryWrite_(memoryContext_, address, value);
     }
 }
 
-std::uint8_t Z80::PortIn(std::uint16_t port) {
-    return portRead_ != nullptr ? portRead_(portContext_, port) : 0xFF;
+// Port callbacks may look at the registers and the time, so the locals Run keeps in machine
+// registers are written back first.
+void Z80::Sync(std::uint16_t pc, int left, unsigned refresh) {
+    state_.pc = pc;
+    state_.r = FoldRefresh(state_.r, refresh);
+    cyclesLeft_ = left;
 }
 
-void Z80::PortOut(std::uint16_t port, std::uint8_t value) {
+[[gnu::noinline]] std::uint8_t Z80::PortIn(unsigned port, std::uint16_t pc, int left,
+                                           unsigned refresh) {
+    Sync(pc, left, refresh);
+    return portRead_ != nullptr ? portRead_(portContext_, static_cast<std::uint16_t>(port)) : 0xFF;
+}
+
+[[gnu::noinline]] void Z80::PortOut(unsigned port, unsigned value, std::uint16_t pc, int left,
+                                    unsigned refresh) {
+    Sync(pc, left, refresh);
     if (portWrite_ != nullptr) {
-        portWrite_(portContext_, port, value);
+        portWrite_(portContext_, static_cast<std::uint16_t>(port),
+                   static_cast<std::uint8_t>(value));
     }
 }
 
+// The accessors Run is built from. Opcode and operand fetches are forced inline so that PC
+// stays in a machine register; data accesses (HL, the stack, IX+d) go through one out-of-line
+// copy each on the GBA, where the code must fit in IWRAM.
+RIX_ALWAYS_INLINE std::uint8_t Z80::Read(unsigned address) {
+    const std::uint8_t* page = readPages_[(address & 0xFFFF) >> kZ80PageBits];
+    if (page != nullptr) [[likely]] {
+        return page[address & (kZ80PageSize - 1)];
+    }
+    return ReadSlow(static_cast<std::uint16_t>(address));
+}
+
+RIX_IWRAM_HELPER std::uint8_t Z80::Load(unsigned address) {
+    return Read(address);
+}
+
+RIX_IWRAM_HELPER void Z80::Store(unsigned address, unsigned value) {
+    std::uint8_t* page = writePages_[(address & 0xFFFF) >> kZ80PageBits];
+    if (page != nullptr) [[likely]] {
+        page[address & (kZ80PageSize - 1)] = static_cast<std::uint8_t>(value);
+    } else {
+        WriteSlow(static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(value));
+    }
+}
+
+RIX_ALWAYS_INLINE std::uint8_t Z80::Imm8(std::uint16_t& pc) {
+    return Read(pc++);
+}
+
+RIX_ALWAYS_INLINE std::uint16_t Z80::Imm16(std::uint16_t& pc) {
+    const std::uint16_t v = FetchWord(pc);
+    pc = static_cast<std::uint16_t>(pc + 2);
+    return v;
+}
+
+RIX_IWRAM_HELPER std::uint16_t Z80::FetchWord(unsigned address) {
+    const unsigned lo = Read(address);
+    return static_cast<std::uint16_t>(lo | Read(address + 1) << 8);
+}
+
+RIX_ALWAYS_INLINE std::uint16_t Z80::Read16(unsigned address) {
+    const unsigned lo = Load(address);
+    return static_cast<std::uint16_t>(lo | Load(address + 1) << 8);
+}
+
+RIX_ALWAYS_INLINE void Z80::Write16(unsigned address, unsigned value) {
+    Store(address, value);
+    Store(address + 1, value >> 8);
+}
+
+RIX_ALWAYS_INLINE void Z80::Push(unsigned value) {
+    const unsigned sp = state_.sp;
+    Store(sp - 1, value >> 8);
+    Store(sp - 2, value);
+    state_.sp = static_cast<std::uint16_t>(sp - 2);
+}
+
+RIX_ALWAYS_INLINE std::uint16_t Z80::Pop() {
+    const unsigned sp = state_.sp;
+    state_.sp = static_cast<std::uint16_t>(sp + 2);
+    return Read16(sp);
+}
+
+RIX_ALWAYS_INLINE void Z80::Jr(std::uint16_t& pc) {
+    const auto d = static_cast<std::int8_t>(Imm8(pc));
+    pc = static_cast<std::uint16_t>(pc + d);
+    state_.wz = pc;
+}
+
+// The operand (IX+d) or (IY+d); it also sets MEMPTR.
+RIX_ALWAYS_INLINE std::uint16_t Z80::Indexed(std::uint16_t& pc, unsigned base) {
+    const auto d = static_cast<std::int8_t>(Imm8(pc));
+    state_.wz = static_cast<std::uint16_t>(base + d);
+    return state_.wz;
+}
+
+// NMI, IM 1 or IM 2 (IM 0 runs its byte through Run's dispatch). Returns the cycles spent.
+[[gnu::noinline]] int Z80::AcceptInterrupt() {
+    Z80State& s = state_;
+    s.halted = false;
+    Push(s.pc);
+    if (s.nmiPending) {
+        s.nmiPending = false;
+        s.iff1 = false; // IFF2 keeps the old state for RETN
+        UpdateIntCheck();
+        s.pc = 0x0066;
+        s.wz = s.pc;
+        return 11;
+    }
+    s.iff1 = false;
+    s.iff2 = false;
+    UpdateIntCheck();
+    int cycles;
+    if (s.im == 1) {
+        s.pc = 0x0038;
+        cycles = 13;
+    } else {
+        s.pc = Read16(static_cast<unsigned>(s.i) << 8 | s.irqData);
+        cycles = 19;
+    }
+    s.wz = s.pc;
+    return cycles;
+}
+
+// DD CB d op / FD CB d op, behind the prefix (whose 4 cycles Run has counted); `base` is IX or
+// IY. Returns the remaining cycles.
+[[gnu::noinline]] int Z80::ExecuteIndexedBit(unsigned base) {
+    Z80State& s = state_;
+    std::uint16_t pc = s.pc;
+    // DD CB d op: neither d nor op is an opcode fetch, so R counts only DD and CB. The
+    // shifts, RES and SET also copy the result into the register the opcode names.
+    const std::uint16_t address = Indexed(pc, base);
+    const unsigned op = Read(pc++);
+    const std::uint8_t v = Load(address);
+    const unsigned kind = (op >> 3) & 7;
+    std::uint8_t res;
+    switch (op >> 6) {
+    case 0:
+        res = Rotate(s, kind, v);
+        break;
+    case 1:
+        Bit(s, kind, v, address >> 8);
+        s.pc = pc;
+        return 20 - 4;
+    case 2:
+        res = static_cast<std::uint8_t>(v & ~(1u << kind));
+        break;
+    default:
+        res = static_cast<std::uint8_t>(v | 1u << kind);
+        break;
+    }
+    Store(address, res);
+    if ((op & 7) != 6) {
+        s.*kReg8[op & 7] = res;
+    }
+    s.pc = pc;
+    return 23 - 4;
+}
+
+// ED-prefixed instructions, behind the ED that Run has not fetched yet. Works on state_ (Run
+// writes PC and R back first); returns what is left of the budget.
+int Z80::ExecuteExtended(int left) {
+    Z80State& s = state_;
+    std::uint16_t pc = s.pc;
+    unsigned refresh = s.r;
+    ++refresh;
+    const unsigned op = Read(pc++);
+    if (op >= 0x40 && op < 0x80) {
+        const unsigned y = (op >> 3) & 7;
+        switch (op & 7) {
+        case 0: { // IN r,(C); ED 70 only sets the flags
+            left -= 12;
+            const std::uint16_t port = Bc(s);
+            s.wz = static_cast<std::uint16_t>(port + 1);
+            const std::uint8_t v = PortIn(port, pc, left, refresh);
+            s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[v]);
+            if (y != 6) {
+                s.*kReg8[y] = v;
+            }
+            break;
+        }
+        case 1: { // OUT (C),r; ED 71 puts out 0
+            left -= 12;
+            const std::uint16_t port = Bc(s);
+            s.wz = static_cast<std::uint16_t>(port + 1);
+            PortOut(port, y == 6 ? 0u : s.*kReg8[y], pc, left, refresh);
+            break;
+        }
+        case 2: // SBC HL,rr / ADC HL,rr
+            left -= 15;
+            SetHl(s, (y & 1) ? Adc16(s, Hl(s), GetPair(s, y >> 1))
+                             : Sbc16(s, Hl(s), GetPair(s, y >> 1)));
+            break;
+        case 3: { // LD (nn),rr / LD rr,(nn)
+            left -= 20;
+            const std::uint16_t address = Imm16(pc);
+            if (y & 1) {
+                SetPair(s, y >> 1, Read16(address));
+            } else {
+                Write16(address, GetPair(s, y >> 1));
+            }
+            s.wz = static_cast<std::uint16_t>(address + 1);
+            break;
+        }
+        case 4: { // NEG and its mirrors
+            left -= 8;
+            const std::uint8_t v = s.a;
+            s.a = 0;
+            Sub(s, v);
+            break;
+        }
+        case 5: // RETN, RETI and mirrors: all copy IFF2 to IFF1
+            left -= 14;
+            s.iff1 = s.iff2;
+            UpdateIntCheck();
+            pc = Pop();
+            s.wz = pc;
+            break;
+        case 6:
+            left -= 8;
+            s.im = kImModes[y];
+            break;
+        default:
+            switch (y) {
+            case 0: // LD I,A
+                left -= 9;
+                s.i = s.a;
+                break;
+            case 1: // LD R,A
+                left -= 9;
+                s.r = s.a;
+                refresh = s.a;
+                break;
+            case 2:   // LD A,I
+            case 3: { // LD A,R
+                left -= 9;
+                if (y == 2) {
+                    s.a = s.i;
+                } else {
+                    s.a = FoldRefresh(s.r, refresh);
+                }
+                s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.sz[s.a] |
+                                                (s.iff2 ? kFlagPV : 0));
+                // A maskable interrupt accepted right behind it finds P/V cleared.
+                if (left <= 0) {
+                    s.ldAirLast = true;
+                } else if (intCheck_ && !s.nmiPending) {
+                    s.f &= static_cast<std::uint8_t>(~kFlagPV);
+                }
+                break;
+            }
+            case 4: { // RRD
+                left -= 18;
+                const std::uint16_t address = Hl(s);
+                const unsigned v = Load(address);
+                Store(address, (s.a & 0x0Fu) << 4 | v >> 4);
+                s.a = static_cast<std::uint8_t>((s.a & 0xF0) | (v & 0x0F));
+                s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[s.a]);
+                s.wz = static_cast<std::uint16_t>(address + 1);
+                break;
+            }
+            case 5: { // RLD
+                left -= 18;
+                const std::uint16_t address = Hl(s);
+                const unsigned v = Load(address);
+                Store(address, v << 4 | (s.a & 0x0Fu));
+                s.a = static_cast<std::uint8_t>((s.a & 0xF0) | v >> 4);
+                s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[s.a]);
+                s.wz = static_cast<std::uint16_t>(address + 1);
+                break;
+            }
+            default: // ED 77, ED 7F
+                left -= 8;
+                break;
+            }
+            break;
+        }
+    } else if (op >= 0xA0 && op < 0xC0 && (op & 7) < 4) {
+        // Block instructions: bit 3 picks decrement, bit 4 picks repeat.
+        const unsigned step = (op & 8) ? 0xFFFFu : 1u;
+        const bool repeating = (op & 0x10) != 0;
+        switch (op & 3) {
+        case 0: { // LDI LDD LDIR LDDR
+            const std::uint16_t bc = static_cast<std::uint16_t>(Bc(s) - 1);
+            const bool again = repeating && bc != 0;
+            left -= again ? 21 : 16;
+            const std::uint8_t v = Load(Hl(s));
+            Store(De(s), v);
+            SetHl(s, Hl(s) + step);
+            SetDe(s, De(s) + step);
+            SetBc(s, bc);
+            const unsigned n = v + s.a;
+            s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagC)) |
+                                            (bc != 0 ? kFlagPV : 0) | (n & kFlagX) |
+                                            ((n << 4) & kFlagY));
+            if (again) {
+                pc = static_cast<std::uint16_t>(pc - 2);
+                s.wz = static_cast<std::uint16_t>(pc + 1);
+                RepeatXY(s, pc);
+            }
+            break;
+        }
+        case 1: { // CPI CPD CPIR CPDR
+            const std::uint16_t bc = static_cast<std::uint16_t>(Bc(s) - 1);
+            const std::uint8_t v = Load(Hl(s));
+            const unsigned res = (s.a - v) & 0xFFu;
+            const unsigned half = (s.a ^ v ^ res) & kFlagH;
+            const unsigned n = res - (half >> 4);
+            const bool again = repeating && bc != 0 && res != 0;
+            left -= again ? 21 : 16;
+            SetHl(s, Hl(s) + step);
+            SetBc(s, bc);
+            s.wz = static_cast<std::uint16_t>(s.wz + step);
+            s.f = static_cast<std::uint8_t>(
+                (s.f & kFlagC) | kFlagN | (kFlags.sz[res] & (kFlagS | kFlagZ)) | half |
+                (bc != 0 ? kFlagPV : 0) | (n & kFlagX) | ((n << 4) & kFlagY));
+            if (again) {
+                pc = static_cast<std::uint16_t>(pc - 2);
+                s.wz = static_cast<std::uint16_t>(pc + 1);
+                RepeatXY(s, pc);
+            }
+            break;
+        }
+        case 2: { // INI IND INIR INDR
+            const bool again = repeating && s.b != 1;
+            left -= again ? 21 : 16;
+            const std::uint16_t port = Bc(s);
+            s.wz = static_cast<std::uint16_t>(port + step);
+            const std::uint8_t v = PortIn(port, pc, left, refresh);
+            --s.b;
+            Store(Hl(s), v);
+            SetHl(s, Hl(s) + step);
+            BlockIoFlags(s, v, v + ((s.c + step) & 0xFFu));
+            if (again) {
+                pc = static_cast<std::uint16_t>(pc - 2);
+                RepeatIoFlags(s, pc, v);
+            }
+            break;
+        }
+        default: { // OUTI OUTD OTIR OTDR: B counts down before it goes out on the bus
+            const bool again = repeating && s.b != 1;
+            left -= again ? 21 : 16;
+            const std::uint8_t v = Load(Hl(s));
+            --s.b;
+            const std::uint16_t port = Bc(s);
+            s.wz = static_cast<std::uint16_t>(port + step);
+            PortOut(port, v, pc, left, refresh);
+            SetHl(s, Hl(s) + step);
+            BlockIoFlags(s, v, v + s.l);
+            if (again) {
+                pc = static_cast<std::uint16_t>(pc - 2);
+                RepeatIoFlags(s, pc, v);
+            }
+            break;
+        }
+        }
+    } else {
+        // Every other ED opcode is an 8-cycle no-op.
+        left -= 8;
+    }
+    s.pc = pc;
+    s.r = FoldRefresh(s.r, refresh);
+    return left;
+}
+
 // One function holds the whole interpreter so that PC, the cycle budget and the R count live in
-// machine registers; everything else is in state_. Callbacks see state_ brought up to date.
+// machine registers; everything else is in state_.
 int Z80::Run(int cycles) {
     if (cycles <= 0) {
         return -cycles;
@@ -435,75 +800,9 @@ int Z80::Run(int cycles) {
     cyclesLeft_ = cycles;
     int left = cycles;
     std::uint16_t pc = s.pc;
-    unsigned rCount = 0; // R increments not yet folded into s.r
+    unsigned refresh = s.r; // R's low 7 bits count on in here; bit 7 stays in s.r
     std::uint16_t* xy = &s.ix;
     unsigned op = 0;
-
-    const auto sync = [&] {
-        s.pc = pc;
-        s.r = static_cast<std::uint8_t>((s.r & 0x80) | ((s.r + rCount) & 0x7F));
-        rCount = 0;
-        cyclesLeft_ = left;
-    };
-    const auto rd = [&](unsigned address) -> std::uint8_t {
-        const std::uint8_t* page = readPages_[(address & 0xFFFF) >> kZ80PageBits];
-        if (page != nullptr) [[likely]] {
-            return page[address & (kZ80PageSize - 1)];
-        }
-        sync();
-        return ReadSlow(static_cast<std::uint16_t>(address));
-    };
-    const auto wr = [&](unsigned address, unsigned value) {
-        std::uint8_t* page = writePages_[(address & 0xFFFF) >> kZ80PageBits];
-        if (page != nullptr) [[likely]] {
-            page[address & (kZ80PageSize - 1)] = static_cast<std::uint8_t>(value);
-        } else {
-            sync();
-            WriteSlow(static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(value));
-        }
-    };
-    const auto in = [&](unsigned port) {
-        sync();
-        return PortIn(static_cast<std::uint16_t>(port));
-    };
-    const auto out = [&](unsigned port, unsigned value) {
-        sync();
-        PortOut(static_cast<std::uint16_t>(port), static_cast<std::uint8_t>(value));
-    };
-    const auto imm8 = [&]() -> std::uint8_t { return rd(pc++); };
-    const auto imm16 = [&]() -> std::uint16_t {
-        const unsigned lo = rd(pc++);
-        return static_cast<std::uint16_t>(lo | rd(pc++) << 8);
-    };
-    const auto push = [&](unsigned v) {
-        --s.sp;
-        wr(s.sp, v >> 8);
-        --s.sp;
-        wr(s.sp, v);
-    };
-    const auto pop = [&]() -> std::uint16_t {
-        const unsigned lo = rd(s.sp++);
-        return static_cast<std::uint16_t>(lo | rd(s.sp++) << 8);
-    };
-    const auto read16 = [&](unsigned address) -> std::uint16_t {
-        const unsigned lo = rd(address);
-        return static_cast<std::uint16_t>(lo | rd(address + 1) << 8);
-    };
-    const auto write16 = [&](unsigned address, unsigned v) {
-        wr(address, v);
-        wr(address + 1, v >> 8);
-    };
-    const auto jr = [&] {
-        const auto d = static_cast<std::int8_t>(imm8());
-        pc = static_cast<std::uint16_t>(pc + d);
-        s.wz = pc;
-    };
-    // The indexed operand (IX+d)/(IY+d); it also sets MEMPTR.
-    const auto indexed = [&]() -> std::uint16_t {
-        const auto d = static_cast<std::int8_t>(imm8());
-        s.wz = static_cast<std::uint16_t>(*xy + d);
-        return s.wz;
-    };
 
     if (s.ldAirLast) {
         // LD A,I / LD A,R ended the last run: a maskable interrupt taken right behind it clears
@@ -520,51 +819,34 @@ int Z80::Run(int cycles) {
 
     while (left > 0) {
         if (intCheck_) {
-            s.halted = false;
-            ++rCount;
-            if (s.nmiPending) {
-                s.nmiPending = false;
-                s.iff1 = false;
-                UpdateIntCheck();
-                left -= 11;
-                push(pc);
-                pc = 0x0066;
-                s.wz = pc;
-                continue;
-            }
-            s.iff1 = false;
-            s.iff2 = false;
-            UpdateIntCheck();
-            if (s.im == 0) {
+            ++refresh;
+            if (!s.nmiPending && s.im == 0) {
                 // The device's byte runs as an instruction; the acknowledge adds 2 wait states.
+                s.halted = false;
+                s.iff1 = false;
+                s.iff2 = false;
+                UpdateIntCheck();
                 left -= 2;
                 op = s.irqData;
                 goto dispatch;
             }
-            if (s.im == 1) {
-                left -= 13;
-                push(pc);
-                pc = 0x0038;
-            } else {
-                left -= 19;
-                push(pc);
-                pc = read16(static_cast<unsigned>(s.i) << 8 | s.irqData);
-            }
-            s.wz = pc;
+            s.pc = pc;
+            left -= AcceptInterrupt();
+            pc = s.pc;
             continue;
         }
         if (s.halted) {
             // HALT repeats 4-cycle internal NOPs (each refreshing, so R counts them) until an
             // interrupt: spend the rest of the budget at once.
             const unsigned steps = (static_cast<unsigned>(left) + 3) / 4;
-            rCount += steps;
+            refresh += steps;
             left = static_cast<int>(static_cast<unsigned>(left) - steps * 4);
             break;
         }
 
     fetch:
-        ++rCount;
-        op = rd(pc++);
+        ++refresh;
+        op = Read(pc++);
     dispatch:
         switch (op) {
 // Rows of LD r,r' (opcodes 40h-7Fh but for the (HL) destination row).
@@ -595,7 +877,7 @@ int Z80::Run(int cycles) {
         break;                                                                                     \
     case base + 6:                                                                                 \
         left -= 7;                                                                                 \
-        dst = rd(Hl(s));                                                                           \
+        dst = Load(Hl(s));                                                                         \
         break;                                                                                     \
     case base + 7:                                                                                 \
         left -= 4;                                                                                 \
@@ -629,7 +911,7 @@ int Z80::Run(int cycles) {
         break;                                                                                     \
     case base + 6:                                                                                 \
         left -= 7;                                                                                 \
-        OP(s, rd(Hl(s)));                                                                          \
+        OP(s, Load(Hl(s)));                                                                        \
         break;                                                                                     \
     case base + 7:                                                                                 \
         left -= 4;                                                                                 \
@@ -640,7 +922,7 @@ int Z80::Run(int cycles) {
     case base + 0:                                                                                 \
         if (cond) {                                                                                \
             left -= 11;                                                                            \
-            pc = pop();                                                                            \
+            pc = Pop();                                                                            \
             s.wz = pc;                                                                             \
         } else {                                                                                   \
             left -= 5;                                                                             \
@@ -648,16 +930,16 @@ int Z80::Run(int cycles) {
         break;                                                                                     \
     case base + 2:                                                                                 \
         left -= 10;                                                                                \
-        s.wz = imm16();                                                                            \
+        s.wz = Imm16(pc);                                                                          \
         if (cond) {                                                                                \
             pc = s.wz;                                                                             \
         }                                                                                          \
         break;                                                                                     \
     case base + 4:                                                                                 \
-        s.wz = imm16();                                                                            \
+        s.wz = Imm16(pc);                                                                          \
         if (cond) {                                                                                \
             left -= 17;                                                                            \
-            push(pc);                                                                              \
+            Push(pc);                                                                              \
             pc = s.wz;                                                                             \
         } else {                                                                                   \
             left -= 10;                                                                            \
@@ -665,7 +947,7 @@ int Z80::Run(int cycles) {
         break;                                                                                     \
     case base + 7:                                                                                 \
         left -= 11;                                                                                \
-        push(pc);                                                                                  \
+        Push(pc);                                                                                  \
         pc = (base + 7) & 0x38;                                                                    \
         s.wz = pc;                                                                                 \
         break;
@@ -675,11 +957,11 @@ int Z80::Run(int cycles) {
             break;
         case 0x01:
             left -= 10;
-            SetBc(s, imm16());
+            SetBc(s, Imm16(pc));
             break;
         case 0x02: // LD (BC),A
             left -= 7;
-            wr(Bc(s), s.a);
+            Store(Bc(s), s.a);
             s.wz = Pair(s.a, static_cast<std::uint8_t>(s.c + 1));
             break;
         case 0x03:
@@ -696,7 +978,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x06:
             left -= 7;
-            s.b = imm8();
+            s.b = Imm8(pc);
             break;
         case 0x07: // RLCA
             left -= 4;
@@ -721,7 +1003,7 @@ int Z80::Run(int cycles) {
         case 0x0A: // LD A,(BC)
             left -= 7;
             s.wz = Bc(s);
-            s.a = rd(s.wz++);
+            s.a = Load(s.wz++);
             break;
         case 0x0B:
             left -= 6;
@@ -737,7 +1019,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x0E:
             left -= 7;
-            s.c = imm8();
+            s.c = Imm8(pc);
             break;
         case 0x0F: { // RRCA
             left -= 4;
@@ -750,7 +1032,7 @@ int Z80::Run(int cycles) {
         case 0x10: // DJNZ
             if (--s.b != 0) {
                 left -= 13;
-                jr();
+                Jr(pc);
             } else {
                 left -= 8;
                 ++pc;
@@ -758,11 +1040,11 @@ int Z80::Run(int cycles) {
             break;
         case 0x11:
             left -= 10;
-            SetDe(s, imm16());
+            SetDe(s, Imm16(pc));
             break;
         case 0x12: // LD (DE),A
             left -= 7;
-            wr(De(s), s.a);
+            Store(De(s), s.a);
             s.wz = Pair(s.a, static_cast<std::uint8_t>(s.e + 1));
             break;
         case 0x13:
@@ -779,7 +1061,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x16:
             left -= 7;
-            s.d = imm8();
+            s.d = Imm8(pc);
             break;
         case 0x17: { // RLA
             left -= 4;
@@ -791,7 +1073,7 @@ int Z80::Run(int cycles) {
         }
         case 0x18:
             left -= 12;
-            jr();
+            Jr(pc);
             break;
         case 0x19:
             left -= 11;
@@ -800,7 +1082,7 @@ int Z80::Run(int cycles) {
         case 0x1A: // LD A,(DE)
             left -= 7;
             s.wz = De(s);
-            s.a = rd(s.wz++);
+            s.a = Load(s.wz++);
             break;
         case 0x1B:
             left -= 6;
@@ -816,7 +1098,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x1E:
             left -= 7;
-            s.e = imm8();
+            s.e = Imm8(pc);
             break;
         case 0x1F: { // RRA
             left -= 4;
@@ -829,7 +1111,7 @@ int Z80::Run(int cycles) {
         case 0x20:
             if (!(s.f & kFlagZ)) {
                 left -= 12;
-                jr();
+                Jr(pc);
             } else {
                 left -= 7;
                 ++pc;
@@ -837,12 +1119,12 @@ int Z80::Run(int cycles) {
             break;
         case 0x21:
             left -= 10;
-            SetHl(s, imm16());
+            SetHl(s, Imm16(pc));
             break;
         case 0x22: { // LD (nn),HL
             left -= 16;
-            const std::uint16_t address = imm16();
-            write16(address, Hl(s));
+            const std::uint16_t address = Imm16(pc);
+            Write16(address, Hl(s));
             s.wz = static_cast<std::uint16_t>(address + 1);
             break;
         }
@@ -860,7 +1142,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x26:
             left -= 7;
-            s.h = imm8();
+            s.h = Imm8(pc);
             break;
         case 0x27:
             left -= 4;
@@ -869,7 +1151,7 @@ int Z80::Run(int cycles) {
         case 0x28:
             if (s.f & kFlagZ) {
                 left -= 12;
-                jr();
+                Jr(pc);
             } else {
                 left -= 7;
                 ++pc;
@@ -881,8 +1163,8 @@ int Z80::Run(int cycles) {
             break;
         case 0x2A: { // LD HL,(nn)
             left -= 16;
-            const std::uint16_t address = imm16();
-            SetHl(s, read16(address));
+            const std::uint16_t address = Imm16(pc);
+            SetHl(s, Read16(address));
             s.wz = static_cast<std::uint16_t>(address + 1);
             break;
         }
@@ -900,7 +1182,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x2E:
             left -= 7;
-            s.l = imm8();
+            s.l = Imm8(pc);
             break;
         case 0x2F: // CPL
             left -= 4;
@@ -911,7 +1193,7 @@ int Z80::Run(int cycles) {
         case 0x30:
             if (!(s.f & kFlagC)) {
                 left -= 12;
-                jr();
+                Jr(pc);
             } else {
                 left -= 7;
                 ++pc;
@@ -919,12 +1201,12 @@ int Z80::Run(int cycles) {
             break;
         case 0x31:
             left -= 10;
-            s.sp = imm16();
+            s.sp = Imm16(pc);
             break;
         case 0x32: { // LD (nn),A
             left -= 13;
-            const std::uint16_t address = imm16();
-            wr(address, s.a);
+            const std::uint16_t address = Imm16(pc);
+            Store(address, s.a);
             s.wz = Pair(s.a, static_cast<std::uint8_t>(address + 1));
             break;
         }
@@ -935,18 +1217,18 @@ int Z80::Run(int cycles) {
         case 0x34: {
             left -= 11;
             const std::uint16_t address = Hl(s);
-            wr(address, Inc8(s, rd(address)));
+            Store(address, Inc8(s, Load(address)));
             break;
         }
         case 0x35: {
             left -= 11;
             const std::uint16_t address = Hl(s);
-            wr(address, Dec8(s, rd(address)));
+            Store(address, Dec8(s, Load(address)));
             break;
         }
         case 0x36:
             left -= 10;
-            wr(Hl(s), imm8());
+            Store(Hl(s), Imm8(pc));
             break;
         case 0x37: // SCF
             left -= 4;
@@ -956,7 +1238,7 @@ int Z80::Run(int cycles) {
         case 0x38:
             if (s.f & kFlagC) {
                 left -= 12;
-                jr();
+                Jr(pc);
             } else {
                 left -= 7;
                 ++pc;
@@ -968,8 +1250,8 @@ int Z80::Run(int cycles) {
             break;
         case 0x3A: { // LD A,(nn)
             left -= 13;
-            const std::uint16_t address = imm16();
-            s.a = rd(address);
+            const std::uint16_t address = Imm16(pc);
+            s.a = Load(address);
             s.wz = static_cast<std::uint16_t>(address + 1);
             break;
         }
@@ -987,7 +1269,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x3E:
             left -= 7;
-            s.a = imm8();
+            s.a = Imm8(pc);
             break;
         case 0x3F: // CCF: H takes the old carry
             left -= 4;
@@ -1004,27 +1286,27 @@ int Z80::Run(int cycles) {
             RIX_LD_ROW(0x68, s.l)
         case 0x70:
             left -= 7;
-            wr(Hl(s), s.b);
+            Store(Hl(s), s.b);
             break;
         case 0x71:
             left -= 7;
-            wr(Hl(s), s.c);
+            Store(Hl(s), s.c);
             break;
         case 0x72:
             left -= 7;
-            wr(Hl(s), s.d);
+            Store(Hl(s), s.d);
             break;
         case 0x73:
             left -= 7;
-            wr(Hl(s), s.e);
+            Store(Hl(s), s.e);
             break;
         case 0x74:
             left -= 7;
-            wr(Hl(s), s.h);
+            Store(Hl(s), s.h);
             break;
         case 0x75:
             left -= 7;
-            wr(Hl(s), s.l);
+            Store(Hl(s), s.l);
             break;
         case 0x76: // HALT: PC stays behind it, which is what an interrupt pushes
             left -= 4;
@@ -1032,7 +1314,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x77:
             left -= 7;
-            wr(Hl(s), s.a);
+            Store(Hl(s), s.a);
             break;
             RIX_LD_ROW(0x78, s.a)
 
@@ -1056,56 +1338,56 @@ int Z80::Run(int cycles) {
 
         case 0xC1:
             left -= 10;
-            SetBc(s, pop());
+            SetBc(s, Pop());
             break;
         case 0xC3:
             left -= 10;
-            pc = imm16();
+            pc = Imm16(pc);
             s.wz = pc;
             break;
         case 0xC5:
             left -= 11;
-            push(Bc(s));
+            Push(Bc(s));
             break;
         case 0xC6:
             left -= 7;
-            Add(s, imm8());
+            Add(s, Imm8(pc));
             break;
         case 0xC9:
             left -= 10;
-            pc = pop();
+            pc = Pop();
             s.wz = pc;
             break;
         case 0xCB:
             goto prefixCB;
         case 0xCD:
             left -= 17;
-            s.wz = imm16();
-            push(pc);
+            s.wz = Imm16(pc);
+            Push(pc);
             pc = s.wz;
             break;
         case 0xCE:
             left -= 7;
-            Adc(s, imm8());
+            Adc(s, Imm8(pc));
             break;
         case 0xD1:
             left -= 10;
-            SetDe(s, pop());
+            SetDe(s, Pop());
             break;
         case 0xD3: { // OUT (n),A
             left -= 11;
-            const unsigned n = imm8();
+            const unsigned n = Imm8(pc);
             s.wz = Pair(s.a, static_cast<std::uint8_t>(n + 1));
-            out(static_cast<unsigned>(s.a) << 8 | n, s.a);
+            PortOut(static_cast<unsigned>(s.a) << 8 | n, s.a, pc, left, refresh);
             break;
         }
         case 0xD5:
             left -= 11;
-            push(De(s));
+            Push(De(s));
             break;
         case 0xD6:
             left -= 7;
-            Sub(s, imm8());
+            Sub(s, Imm8(pc));
             break;
         case 0xD9: { // EXX
             left -= 4;
@@ -1131,9 +1413,9 @@ int Z80::Run(int cycles) {
         }
         case 0xDB: { // IN A,(n)
             left -= 11;
-            const unsigned port = static_cast<unsigned>(s.a) << 8 | imm8();
+            const unsigned port = static_cast<unsigned>(s.a) << 8 | Imm8(pc);
             s.wz = static_cast<std::uint16_t>(port + 1);
-            s.a = in(port);
+            s.a = PortIn(port, pc, left, refresh);
             break;
         }
         case 0xDD:
@@ -1141,28 +1423,28 @@ int Z80::Run(int cycles) {
             goto prefixXY;
         case 0xDE:
             left -= 7;
-            Sbc(s, imm8());
+            Sbc(s, Imm8(pc));
             break;
         case 0xE1:
             left -= 10;
-            SetHl(s, pop());
+            SetHl(s, Pop());
             break;
         case 0xE3: { // EX (SP),HL
             left -= 19;
-            const std::uint16_t v = read16(s.sp);
-            wr(s.sp + 1u, s.h);
-            wr(s.sp, s.l);
+            const std::uint16_t v = Read16(s.sp);
+            Store(s.sp + 1u, s.h);
+            Store(s.sp, s.l);
             SetHl(s, v);
             s.wz = v;
             break;
         }
         case 0xE5:
             left -= 11;
-            push(Hl(s));
+            Push(Hl(s));
             break;
         case 0xE6:
             left -= 7;
-            And(s, imm8());
+            And(s, Imm8(pc));
             break;
         case 0xE9: // JP (HL)
             left -= 4;
@@ -1179,14 +1461,19 @@ int Z80::Run(int cycles) {
             break;
         }
         case 0xED:
-            goto prefixED;
+            s.pc = pc;
+            s.r = FoldRefresh(s.r, refresh);
+            left = ExecuteExtended(left);
+            pc = s.pc;
+            refresh = s.r;
+            break;
         case 0xEE:
             left -= 7;
-            Xor(s, imm8());
+            Xor(s, Imm8(pc));
             break;
         case 0xF1: {
             left -= 10;
-            const std::uint16_t v = pop();
+            const std::uint16_t v = Pop();
             s.a = static_cast<std::uint8_t>(v >> 8);
             s.f = static_cast<std::uint8_t>(v);
             break;
@@ -1199,11 +1486,11 @@ int Z80::Run(int cycles) {
             break;
         case 0xF5:
             left -= 11;
-            push(Pair(s.a, s.f));
+            Push(Pair(s.a, s.f));
             break;
         case 0xF6:
             left -= 7;
-            Or(s, imm8());
+            Or(s, Imm8(pc));
             break;
         case 0xF9:
             left -= 6;
@@ -1224,7 +1511,7 @@ int Z80::Run(int cycles) {
             goto prefixXY;
         case 0xFE:
             left -= 7;
-            Cp(s, imm8());
+            Cp(s, Imm8(pc));
             break;
         default: // unreachable: every opcode has its case
             break;
@@ -1235,17 +1522,17 @@ int Z80::Run(int cycles) {
         continue;
 
     prefixCB : {
-        ++rCount;
-        op = rd(pc++);
+        ++refresh;
+        op = Read(pc++);
         const unsigned kind = (op >> 3) & 7;
         const unsigned reg = op & 7;
         if (reg == 6) {
             const std::uint16_t address = Hl(s);
-            std::uint8_t v = rd(address);
+            std::uint8_t v = Load(address);
             switch (op >> 6) {
             case 0:
                 left -= 15;
-                wr(address, Rotate(s, kind, v));
+                Store(address, Rotate(s, kind, v));
                 break;
             case 1:
                 left -= 12;
@@ -1253,11 +1540,11 @@ int Z80::Run(int cycles) {
                 break;
             case 2:
                 left -= 15;
-                wr(address, v & ~(1u << kind));
+                Store(address, v & ~(1u << kind));
                 break;
             default:
                 left -= 15;
-                wr(address, v | 1u << kind);
+                Store(address, v | 1u << kind);
                 break;
             }
         } else {
@@ -1281,214 +1568,12 @@ int Z80::Run(int cycles) {
     }
         continue;
 
-    prefixED:
-        ++rCount;
-        op = rd(pc++);
-        if (op >= 0x40 && op < 0x80) {
-            const unsigned y = (op >> 3) & 7;
-            switch (op & 7) {
-            case 0: { // IN r,(C); ED 70 only sets the flags
-                left -= 12;
-                const std::uint16_t port = Bc(s);
-                s.wz = static_cast<std::uint16_t>(port + 1);
-                const std::uint8_t v = in(port);
-                s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[v]);
-                if (y != 6) {
-                    s.*kReg8[y] = v;
-                }
-                break;
-            }
-            case 1: { // OUT (C),r; ED 71 puts out 0
-                left -= 12;
-                const std::uint16_t port = Bc(s);
-                s.wz = static_cast<std::uint16_t>(port + 1);
-                out(port, y == 6 ? 0u : s.*kReg8[y]);
-                break;
-            }
-            case 2: // SBC HL,rr / ADC HL,rr
-                left -= 15;
-                SetHl(s, (y & 1) ? Adc16(s, Hl(s), GetPair(s, y >> 1))
-                                 : Sbc16(s, Hl(s), GetPair(s, y >> 1)));
-                break;
-            case 3: { // LD (nn),rr / LD rr,(nn)
-                left -= 20;
-                const std::uint16_t address = imm16();
-                if (y & 1) {
-                    SetPair(s, y >> 1, read16(address));
-                } else {
-                    write16(address, GetPair(s, y >> 1));
-                }
-                s.wz = static_cast<std::uint16_t>(address + 1);
-                break;
-            }
-            case 4: { // NEG and its mirrors
-                left -= 8;
-                const std::uint8_t v = s.a;
-                s.a = 0;
-                Sub(s, v);
-                break;
-            }
-            case 5: // RETN, RETI and mirrors: all copy IFF2 to IFF1
-                left -= 14;
-                s.iff1 = s.iff2;
-                UpdateIntCheck();
-                pc = pop();
-                s.wz = pc;
-                break;
-            case 6:
-                left -= 8;
-                s.im = kImModes[y];
-                break;
-            default:
-                switch (y) {
-                case 0: // LD I,A
-                    left -= 9;
-                    s.i = s.a;
-                    break;
-                case 1: // LD R,A
-                    left -= 9;
-                    s.r = s.a;
-                    rCount = 0;
-                    break;
-                case 2:   // LD A,I
-                case 3: { // LD A,R
-                    left -= 9;
-                    if (y == 2) {
-                        s.a = s.i;
-                    } else {
-                        s.r = static_cast<std::uint8_t>((s.r & 0x80) | ((s.r + rCount) & 0x7F));
-                        rCount = 0;
-                        s.a = s.r;
-                    }
-                    s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.sz[s.a] |
-                                                    (s.iff2 ? kFlagPV : 0));
-                    // A maskable interrupt accepted right behind it finds P/V cleared.
-                    if (left <= 0) {
-                        s.ldAirLast = true;
-                    } else if (intCheck_ && !s.nmiPending) {
-                        s.f &= static_cast<std::uint8_t>(~kFlagPV);
-                    }
-                    break;
-                }
-                case 4: { // RRD
-                    left -= 18;
-                    const std::uint16_t address = Hl(s);
-                    const unsigned v = rd(address);
-                    wr(address, (s.a & 0x0Fu) << 4 | v >> 4);
-                    s.a = static_cast<std::uint8_t>((s.a & 0xF0) | (v & 0x0F));
-                    s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[s.a]);
-                    s.wz = static_cast<std::uint16_t>(address + 1);
-                    break;
-                }
-                case 5: { // RLD
-                    left -= 18;
-                    const std::uint16_t address = Hl(s);
-                    const unsigned v = rd(address);
-                    wr(address, v << 4 | (s.a & 0x0Fu));
-                    s.a = static_cast<std::uint8_t>((s.a & 0xF0) | v >> 4);
-                    s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[s.a]);
-                    s.wz = static_cast<std::uint16_t>(address + 1);
-                    break;
-                }
-                default: // ED 77, ED 7F
-                    left -= 8;
-                    break;
-                }
-                break;
-            }
-            continue;
-        }
-        // Block instructions: bit 3 picks decrement, bit 4 picks repeat.
-        if (op >= 0xA0 && op < 0xC0 && (op & 7) < 4) {
-            const unsigned step = (op & 8) ? 0xFFFFu : 1u;
-            const bool repeating = (op & 0x10) != 0;
-            switch (op & 3) {
-            case 0: { // LDI LDD LDIR LDDR
-                const std::uint16_t bc = static_cast<std::uint16_t>(Bc(s) - 1);
-                const bool again = repeating && bc != 0;
-                left -= again ? 21 : 16;
-                const std::uint8_t v = rd(Hl(s));
-                wr(De(s), v);
-                SetHl(s, Hl(s) + step);
-                SetDe(s, De(s) + step);
-                SetBc(s, bc);
-                const unsigned n = v + s.a;
-                s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagC)) |
-                                                (bc != 0 ? kFlagPV : 0) | (n & kFlagX) |
-                                                ((n << 4) & kFlagY));
-                if (again) {
-                    pc = static_cast<std::uint16_t>(pc - 2);
-                    s.wz = static_cast<std::uint16_t>(pc + 1);
-                    RepeatXY(s, pc);
-                }
-                break;
-            }
-            case 1: { // CPI CPD CPIR CPDR
-                const std::uint16_t bc = static_cast<std::uint16_t>(Bc(s) - 1);
-                const std::uint8_t v = rd(Hl(s));
-                const unsigned res = (s.a - v) & 0xFFu;
-                const unsigned half = (s.a ^ v ^ res) & kFlagH;
-                const unsigned n = res - (half >> 4);
-                const bool again = repeating && bc != 0 && res != 0;
-                left -= again ? 21 : 16;
-                SetHl(s, Hl(s) + step);
-                SetBc(s, bc);
-                s.wz = static_cast<std::uint16_t>(s.wz + step);
-                s.f = static_cast<std::uint8_t>(
-                    (s.f & kFlagC) | kFlagN | (kFlags.sz[res] & (kFlagS | kFlagZ)) | half |
-                    (bc != 0 ? kFlagPV : 0) | (n & kFlagX) | ((n << 4) & kFlagY));
-                if (again) {
-                    pc = static_cast<std::uint16_t>(pc - 2);
-                    s.wz = static_cast<std::uint16_t>(pc + 1);
-                    RepeatXY(s, pc);
-                }
-                break;
-            }
-            case 2: { // INI IND INIR INDR
-                const bool again = repeating && s.b != 1;
-                left -= again ? 21 : 16;
-                const std::uint16_t port = Bc(s);
-                s.wz = static_cast<std::uint16_t>(port + step);
-                const std::uint8_t v = in(port);
-                --s.b;
-                wr(Hl(s), v);
-                SetHl(s, Hl(s) + step);
-                BlockIoFlags(s, v, v + ((s.c + step) & 0xFFu));
-                if (again) {
-                    pc = static_cast<std::uint16_t>(pc - 2);
-                    RepeatIoFlags(s, pc, v);
-                }
-                break;
-            }
-            default: { // OUTI OUTD OTIR OTDR: B counts down before it goes out on the bus
-                const bool again = repeating && s.b != 1;
-                left -= again ? 21 : 16;
-                const std::uint8_t v = rd(Hl(s));
-                --s.b;
-                const std::uint16_t port = Bc(s);
-                s.wz = static_cast<std::uint16_t>(port + step);
-                out(port, v);
-                SetHl(s, Hl(s) + step);
-                BlockIoFlags(s, v, v + s.l);
-                if (again) {
-                    pc = static_cast<std::uint16_t>(pc - 2);
-                    RepeatIoFlags(s, pc, v);
-                }
-                break;
-            }
-            }
-            continue;
-        }
-        // Every other ED opcode is an 8-cycle no-op.
-        left -= 8;
-        continue;
-
     prefixXY:
         // DD/FD: the prefix's own fetch, then the instruction with HL replaced by IX/IY. An
         // instruction that does not use HL runs as it would unprefixed, 4 cycles later.
         left -= 4;
-        ++rCount;
-        op = rd(pc++);
+        ++refresh;
+        op = Read(pc++);
         switch (op) {
         case 0x09:
             left -= 15 - 4;
@@ -1508,12 +1593,12 @@ int Z80::Run(int cycles) {
             break;
         case 0x21:
             left -= 14 - 4;
-            *xy = imm16();
+            *xy = Imm16(pc);
             break;
         case 0x22: {
             left -= 20 - 4;
-            const std::uint16_t address = imm16();
-            write16(address, *xy);
+            const std::uint16_t address = Imm16(pc);
+            Write16(address, *xy);
             s.wz = static_cast<std::uint16_t>(address + 1);
             break;
         }
@@ -1531,12 +1616,12 @@ int Z80::Run(int cycles) {
             break;
         case 0x26:
             left -= 11 - 4;
-            SetHigh(*xy, imm8());
+            SetHigh(*xy, Imm8(pc));
             break;
         case 0x2A: {
             left -= 20 - 4;
-            const std::uint16_t address = imm16();
-            *xy = read16(address);
+            const std::uint16_t address = Imm16(pc);
+            *xy = Read16(address);
             s.wz = static_cast<std::uint16_t>(address + 1);
             break;
         }
@@ -1554,24 +1639,24 @@ int Z80::Run(int cycles) {
             break;
         case 0x2E:
             left -= 11 - 4;
-            SetLow(*xy, imm8());
+            SetLow(*xy, Imm8(pc));
             break;
         case 0x34: {
             left -= 23 - 4;
-            const std::uint16_t address = indexed();
-            wr(address, Inc8(s, rd(address)));
+            const std::uint16_t address = Indexed(pc, *xy);
+            Store(address, Inc8(s, Load(address)));
             break;
         }
         case 0x35: {
             left -= 23 - 4;
-            const std::uint16_t address = indexed();
-            wr(address, Dec8(s, rd(address)));
+            const std::uint16_t address = Indexed(pc, *xy);
+            Store(address, Dec8(s, Load(address)));
             break;
         }
         case 0x36: {
             left -= 19 - 4;
-            const std::uint16_t address = indexed();
-            wr(address, imm8());
+            const std::uint16_t address = Indexed(pc, *xy);
+            Store(address, Imm8(pc));
             break;
         }
 
@@ -1587,7 +1672,7 @@ int Z80::Run(int cycles) {
         break;                                                                                     \
     case base + 6:                                                                                 \
         left -= 19 - 4;                                                                            \
-        dst = rd(indexed());                                                                       \
+        dst = Load(Indexed(pc, *xy));                                                              \
         break;
 // ALU operations with IXh, IXl and (IX+d).
 #define RIX_XY_ALU_ROW(base, OP)                                                                   \
@@ -1601,7 +1686,7 @@ int Z80::Run(int cycles) {
         break;                                                                                     \
     case base + 6:                                                                                 \
         left -= 19 - 4;                                                                            \
-        OP(s, rd(indexed()));                                                                      \
+        OP(s, Load(Indexed(pc, *xy)));                                                             \
         break;
 
             RIX_XY_LD_ROW(0x40, s.b)
@@ -1633,7 +1718,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x66:
             left -= 19 - 4;
-            s.h = rd(indexed());
+            s.h = Load(Indexed(pc, *xy));
             break;
         case 0x67:
             left -= 8 - 4;
@@ -1661,7 +1746,7 @@ int Z80::Run(int cycles) {
             break;
         case 0x6E:
             left -= 19 - 4;
-            s.l = rd(indexed());
+            s.l = Load(Indexed(pc, *xy));
             break;
         case 0x6F:
             left -= 8 - 4;
@@ -1671,31 +1756,31 @@ int Z80::Run(int cycles) {
         // LD (IX+d),r stores the real H and L.
         case 0x70:
             left -= 19 - 4;
-            wr(indexed(), s.b);
+            Store(Indexed(pc, *xy), s.b);
             break;
         case 0x71:
             left -= 19 - 4;
-            wr(indexed(), s.c);
+            Store(Indexed(pc, *xy), s.c);
             break;
         case 0x72:
             left -= 19 - 4;
-            wr(indexed(), s.d);
+            Store(Indexed(pc, *xy), s.d);
             break;
         case 0x73:
             left -= 19 - 4;
-            wr(indexed(), s.e);
+            Store(Indexed(pc, *xy), s.e);
             break;
         case 0x74:
             left -= 19 - 4;
-            wr(indexed(), s.h);
+            Store(Indexed(pc, *xy), s.h);
             break;
         case 0x75:
             left -= 19 - 4;
-            wr(indexed(), s.l);
+            Store(Indexed(pc, *xy), s.l);
             break;
         case 0x77:
             left -= 19 - 4;
-            wr(indexed(), s.a);
+            Store(Indexed(pc, *xy), s.a);
             break;
 
             RIX_XY_ALU_ROW(0x80, Add)
@@ -1709,52 +1794,27 @@ int Z80::Run(int cycles) {
 #undef RIX_XY_LD_ROW
 #undef RIX_XY_ALU_ROW
 
-        case 0xCB: {
-            // DD CB d op: neither d nor op is an opcode fetch, so R counts only DD and CB. The
-            // shifts, RES and SET also copy the result into the register the opcode names.
-            const std::uint16_t address = indexed();
-            op = rd(pc++);
-            const std::uint8_t v = rd(address);
-            const unsigned kind = (op >> 3) & 7;
-            std::uint8_t res;
-            switch (op >> 6) {
-            case 0:
-                res = Rotate(s, kind, v);
-                break;
-            case 1:
-                left -= 20 - 4;
-                Bit(s, kind, v, address >> 8);
-                continue;
-            case 2:
-                res = static_cast<std::uint8_t>(v & ~(1u << kind));
-                break;
-            default:
-                res = static_cast<std::uint8_t>(v | 1u << kind);
-                break;
-            }
-            left -= 23 - 4;
-            wr(address, res);
-            if ((op & 7) != 6) {
-                s.*kReg8[op & 7] = res;
-            }
+        case 0xCB:
+            s.pc = pc;
+            left -= ExecuteIndexedBit(*xy);
+            pc = s.pc;
             break;
-        }
         case 0xE1:
             left -= 14 - 4;
-            *xy = pop();
+            *xy = Pop();
             break;
         case 0xE3: { // EX (SP),IX
             left -= 23 - 4;
-            const std::uint16_t v = read16(s.sp);
-            wr(s.sp + 1u, *xy >> 8);
-            wr(s.sp, *xy);
+            const std::uint16_t v = Read16(s.sp);
+            Store(s.sp + 1u, *xy >> 8);
+            Store(s.sp, *xy);
             *xy = v;
             s.wz = v;
             break;
         }
         case 0xE5:
             left -= 15 - 4;
-            push(*xy);
+            Push(*xy);
             break;
         case 0xE9:
             left -= 8 - 4;
@@ -1773,7 +1833,7 @@ int Z80::Run(int cycles) {
                 goto dispatch;
             }
             --pc;
-            --rCount;
+            --refresh;
             s.intDelay = true;
             break;
         default:
@@ -1782,7 +1842,7 @@ int Z80::Run(int cycles) {
     }
 
     s.pc = pc;
-    s.r = static_cast<std::uint8_t>((s.r & 0x80) | ((s.r + rCount) & 0x7F));
+    s.r = FoldRefresh(s.r, refresh);
     s.cycles += static_cast<std::uint64_t>(static_cast<std::int64_t>(cycles) - left);
     runBudget_ = 0;
     cyclesLeft_ = 0;

@@ -18,9 +18,11 @@ inline constexpr std::uint32_t kZ80PageSize = 1u << kZ80PageBits;
 inline constexpr int kZ80PageCount = 0x10000 >> kZ80PageBits;
 
 // Callbacks for memory pages without a pointer and for the I/O ports. `context` is the value
-// given with the callbacks. Inside a callback, Z80::State() holds the registers as they stand
-// at the access and Z80::ElapsedCycles() counts the whole current instruction; a callback may
-// change the interrupt lines but must not call Run, Reset or SetState.
+// given with the callbacks. Inside a port callback, Z80::State() holds the registers as they
+// stand at the access and Z80::ElapsedCycles() counts the instruction under way. Memory
+// callbacks (bank switching, memory-mapped hardware) get only the address: to them State() and
+// ElapsedCycles() are as when Run began. Any callback may change the interrupt lines but must
+// not call Run, Reset or SetState.
 using Z80MemoryRead = std::uint8_t (*)(void* context, std::uint16_t address);
 using Z80MemoryWrite = void (*)(void* context, std::uint16_t address, std::uint8_t value);
 using Z80PortRead = std::uint8_t (*)(void* context, std::uint16_t port);
@@ -111,15 +113,32 @@ public:
     std::uint8_t Peek(std::uint16_t address);
 
 private:
+    std::uint8_t Read(unsigned address);
+    std::uint8_t Load(unsigned address);
+    void Store(unsigned address, unsigned value);
     std::uint8_t ReadSlow(std::uint16_t address);
     void WriteSlow(std::uint16_t address, std::uint8_t value);
-    std::uint8_t PortIn(std::uint16_t port);
-    void PortOut(std::uint16_t port, std::uint8_t value);
+    std::uint8_t Imm8(std::uint16_t& pc);
+    std::uint16_t Imm16(std::uint16_t& pc);
+    std::uint16_t FetchWord(unsigned address);
+    std::uint16_t Read16(unsigned address);
+    void Write16(unsigned address, unsigned value);
+    void Push(unsigned value);
+    std::uint16_t Pop();
+    void Jr(std::uint16_t& pc);
+    std::uint16_t Indexed(std::uint16_t& pc, unsigned base);
+    void Sync(std::uint16_t pc, int left, unsigned refresh);
+    int AcceptInterrupt();
+    int ExecuteIndexedBit(unsigned base);
+    RIX_IWRAM_CODE int ExecuteExtended(int left);
+    std::uint8_t PortIn(unsigned port, std::uint16_t pc, int left, unsigned refresh);
+    void PortOut(unsigned port, unsigned value, std::uint16_t pc, int left, unsigned refresh);
     void UpdateIntCheck() { intCheck_ = state_.nmiPending || (state_.irqLine && state_.iff1); }
 
-    Z80State state_;
+    // The page tables come first: the hot path indexes them straight off the object's address.
     const std::uint8_t* readPages_[kZ80PageCount] = {};
     std::uint8_t* writePages_[kZ80PageCount] = {};
+    Z80State state_;
     void* memoryContext_ = nullptr;
     Z80MemoryRead memoryRead_ = nullptr;
     Z80MemoryWrite memoryWrite_ = nullptr;

@@ -263,7 +263,7 @@ TEST(Z80Cycles, HaltSpendsWholeStepsOfFour) {
         m.Load(0, {0x76});
         m.cpu.Step();
         const int overrun = m.cpu.Run(budget);
-        EXPECT_EQ((budget + overrun) % 4, 0) << budget;
+        EXPECT_EQ((std::int64_t{budget} + overrun) % 4, 0) << budget;
         EXPECT_LT(overrun, 4) << budget;
         EXPECT_TRUE(m.cpu.State().halted);
         EXPECT_EQ(m.cpu.State().pc, 1);
