@@ -4,25 +4,25 @@ namespace rix::emu {
 
 namespace {
 
-constexpr std::uint8_t kFlagC = 0x01;
-constexpr std::uint8_t kFlagN = 0x02;
-constexpr std::uint8_t kFlagPV = 0x04;
-constexpr std::uint8_t kFlagX = 0x08; // undocumented: a copy of bit 3 of some result
-constexpr std::uint8_t kFlagH = 0x10;
-constexpr std::uint8_t kFlagY = 0x20; // undocumented: a copy of bit 5 of some result
-constexpr std::uint8_t kFlagZ = 0x40;
-constexpr std::uint8_t kFlagS = 0x80;
-constexpr std::uint8_t kFlagXY = kFlagX | kFlagY;
+constexpr uint8_t kFlagC = 0x01;
+constexpr uint8_t kFlagN = 0x02;
+constexpr uint8_t kFlagPV = 0x04;
+constexpr uint8_t kFlagX = 0x08; // undocumented: a copy of bit 3 of some result
+constexpr uint8_t kFlagH = 0x10;
+constexpr uint8_t kFlagY = 0x20; // undocumented: a copy of bit 5 of some result
+constexpr uint8_t kFlagZ = 0x40;
+constexpr uint8_t kFlagS = 0x80;
+constexpr uint8_t kFlagXY = kFlagX | kFlagY;
 
 struct FlagTables {
-    std::uint8_t sz[256];  // S, Z, and bits 5 and 3 of a result
-    std::uint8_t szp[256]; // the same plus P/V as even parity
+    uint8_t sz[256];  // S, Z, and bits 5 and 3 of a result
+    uint8_t szp[256]; // the same plus P/V as even parity
 };
 
 constexpr FlagTables MakeFlagTables() {
     FlagTables t{};
     for (unsigned v = 0; v < 256; ++v) {
-        std::uint8_t f = static_cast<std::uint8_t>(v & (kFlagS | kFlagXY));
+        uint8_t f = static_cast<uint8_t>(v & (kFlagS | kFlagXY));
         if (v == 0) {
             f |= kFlagZ;
         }
@@ -31,7 +31,7 @@ constexpr FlagTables MakeFlagTables() {
             bits += b & 1;
         }
         t.sz[v] = f;
-        t.szp[v] = static_cast<std::uint8_t>(f | ((bits & 1) ? 0 : kFlagPV));
+        t.szp[v] = static_cast<uint8_t>(f | ((bits & 1) ? 0 : kFlagPV));
     }
     return t;
 }
@@ -40,51 +40,54 @@ constexpr FlagTables kFlags = MakeFlagTables();
 
 // Register operands in the order the opcodes encode them (B C D E H L (HL) A); slot 6 is never
 // used through this table because (HL) is a memory operand.
-constexpr std::uint8_t Z80State::*kReg8[8] = {&Z80State::b, &Z80State::c, &Z80State::d,
-                                              &Z80State::e, &Z80State::h, &Z80State::l,
-                                              &Z80State::a, &Z80State::a};
+constexpr uint8_t Z80State::*kReg8[8] = {&Z80State::b, &Z80State::c, &Z80State::d, &Z80State::e,
+                                         &Z80State::h, &Z80State::l, &Z80State::a, &Z80State::a};
 
 // R: bit 7 as last written, the low 7 bits counting opcode fetches.
-inline std::uint8_t FoldRefresh(std::uint8_t r, unsigned refresh) {
-    return static_cast<std::uint8_t>((r & 0x80) | (refresh & 0x7F));
+inline uint8_t FoldRefresh(uint8_t r, unsigned refresh) {
+    return static_cast<uint8_t>((r & 0x80) | (refresh & 0x7F));
 }
+
+// ExecuteIndexed's answer for an opcode that ignores the DD/FD prefix. Budgets never go
+// this low: they start positive and end within one instruction below zero.
+constexpr int kNotIndexed = -0x7FFFFFFF - 1;
 
 // IM 0/1 (ED 4E, 6E) behaves as IM 0.
-constexpr std::uint8_t kImModes[8] = {0, 0, 1, 2, 0, 0, 1, 2};
+constexpr uint8_t kImModes[8] = {0, 0, 1, 2, 0, 0, 1, 2};
 
-inline std::uint16_t Pair(std::uint8_t hi, std::uint8_t lo) {
-    return static_cast<std::uint16_t>(hi << 8 | lo);
+inline uint16_t Pair(uint8_t hi, uint8_t lo) {
+    return static_cast<uint16_t>(hi << 8 | lo);
 }
-inline std::uint16_t Bc(const Z80State& s) {
+inline uint16_t Bc(const Z80State& s) {
     return Pair(s.b, s.c);
 }
-inline std::uint16_t De(const Z80State& s) {
+inline uint16_t De(const Z80State& s) {
     return Pair(s.d, s.e);
 }
-inline std::uint16_t Hl(const Z80State& s) {
+inline uint16_t Hl(const Z80State& s) {
     return Pair(s.h, s.l);
 }
 inline void SetBc(Z80State& s, unsigned v) {
-    s.b = static_cast<std::uint8_t>(v >> 8);
-    s.c = static_cast<std::uint8_t>(v);
+    s.b = static_cast<uint8_t>(v >> 8);
+    s.c = static_cast<uint8_t>(v);
 }
 inline void SetDe(Z80State& s, unsigned v) {
-    s.d = static_cast<std::uint8_t>(v >> 8);
-    s.e = static_cast<std::uint8_t>(v);
+    s.d = static_cast<uint8_t>(v >> 8);
+    s.e = static_cast<uint8_t>(v);
 }
 inline void SetHl(Z80State& s, unsigned v) {
-    s.h = static_cast<std::uint8_t>(v >> 8);
-    s.l = static_cast<std::uint8_t>(v);
+    s.h = static_cast<uint8_t>(v >> 8);
+    s.l = static_cast<uint8_t>(v);
 }
-inline void SetHigh(std::uint16_t& r, unsigned v) {
-    r = static_cast<std::uint16_t>((r & 0x00FF) | (v & 0xFF) << 8);
+inline void SetHigh(uint16_t& r, unsigned v) {
+    r = static_cast<uint16_t>((r & 0x00FF) | (v & 0xFF) << 8);
 }
-inline void SetLow(std::uint16_t& r, unsigned v) {
-    r = static_cast<std::uint16_t>((r & 0xFF00) | (v & 0xFF));
+inline void SetLow(uint16_t& r, unsigned v) {
+    r = static_cast<uint16_t>((r & 0xFF00) | (v & 0xFF));
 }
 
 // BC, DE, HL, SP as ED-prefixed opcodes number them (bits 5-4).
-inline std::uint16_t GetPair(const Z80State& s, unsigned p) {
+inline uint16_t GetPair(const Z80State& s, unsigned p) {
     switch (p) {
     case 0:
         return Bc(s);
@@ -108,7 +111,7 @@ inline void SetPair(Z80State& s, unsigned p, unsigned v) {
         SetHl(s, v);
         break;
     default:
-        s.sp = static_cast<std::uint16_t>(v);
+        s.sp = static_cast<uint16_t>(v);
         break;
     }
 }
@@ -121,64 +124,62 @@ inline void SetPair(Z80State& s, unsigned p, unsigned v) {
 RIX_IWRAM_HELPER void AddA(Z80State& s, unsigned v, unsigned carry) {
     const unsigned a = s.a;
     const unsigned res = a + v + carry;
-    s.f = static_cast<std::uint8_t>(kFlags.sz[res & 0xFF] | ((res >> 8) & kFlagC) |
-                                    ((a ^ v ^ res) & kFlagH) |
-                                    ((((a ^ ~v) & (a ^ res)) >> 5) & kFlagPV));
-    s.a = static_cast<std::uint8_t>(res);
+    s.f =
+        static_cast<uint8_t>(kFlags.sz[res & 0xFF] | ((res >> 8) & kFlagC) |
+                             ((a ^ v ^ res) & kFlagH) | ((((a ^ ~v) & (a ^ res)) >> 5) & kFlagPV));
+    s.a = static_cast<uint8_t>(res);
 }
 
 RIX_IWRAM_HELPER unsigned SubFlags(Z80State& s, unsigned v, unsigned carry) {
     const unsigned a = s.a;
     const unsigned res = a - v - carry;
-    s.f = static_cast<std::uint8_t>(kFlags.sz[res & 0xFF] | kFlagN | ((res >> 8) & kFlagC) |
-                                    ((a ^ v ^ res) & kFlagH) |
-                                    ((((a ^ v) & (a ^ res)) >> 5) & kFlagPV));
+    s.f = static_cast<uint8_t>(kFlags.sz[res & 0xFF] | kFlagN | ((res >> 8) & kFlagC) |
+                               ((a ^ v ^ res) & kFlagH) | ((((a ^ v) & (a ^ res)) >> 5) & kFlagPV));
     return res & 0xFF;
 }
 
-RIX_ALWAYS_INLINE void Add(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Add(Z80State& s, uint8_t v) {
     AddA(s, v, 0);
 }
-RIX_ALWAYS_INLINE void Adc(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Adc(Z80State& s, uint8_t v) {
     AddA(s, v, s.f & kFlagC);
 }
-RIX_ALWAYS_INLINE void Sub(Z80State& s, std::uint8_t v) {
-    s.a = static_cast<std::uint8_t>(SubFlags(s, v, 0));
+RIX_ALWAYS_INLINE void Sub(Z80State& s, uint8_t v) {
+    s.a = static_cast<uint8_t>(SubFlags(s, v, 0));
 }
-RIX_ALWAYS_INLINE void Sbc(Z80State& s, std::uint8_t v) {
-    s.a = static_cast<std::uint8_t>(SubFlags(s, v, s.f & kFlagC));
+RIX_ALWAYS_INLINE void Sbc(Z80State& s, uint8_t v) {
+    s.a = static_cast<uint8_t>(SubFlags(s, v, s.f & kFlagC));
 }
-RIX_ALWAYS_INLINE void And(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void And(Z80State& s, uint8_t v) {
     s.a &= v;
-    s.f = static_cast<std::uint8_t>(kFlags.szp[s.a] | kFlagH);
+    s.f = static_cast<uint8_t>(kFlags.szp[s.a] | kFlagH);
 }
-RIX_ALWAYS_INLINE void Xor(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Xor(Z80State& s, uint8_t v) {
     s.a ^= v;
     s.f = kFlags.szp[s.a];
 }
-RIX_ALWAYS_INLINE void Or(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Or(Z80State& s, uint8_t v) {
     s.a |= v;
     s.f = kFlags.szp[s.a];
 }
 // CP takes bits 3 and 5 from the operand, not from the difference.
-RIX_ALWAYS_INLINE void Cp(Z80State& s, std::uint8_t v) {
+RIX_ALWAYS_INLINE void Cp(Z80State& s, uint8_t v) {
     SubFlags(s, v, 0);
-    s.f = static_cast<std::uint8_t>((s.f & ~kFlagXY) | (v & kFlagXY));
+    s.f = static_cast<uint8_t>((s.f & ~kFlagXY) | (v & kFlagXY));
 }
 
-RIX_IWRAM_HELPER std::uint8_t Inc8(Z80State& s, unsigned v) {
+RIX_IWRAM_HELPER uint8_t Inc8(Z80State& s, unsigned v) {
     const unsigned res = (v + 1) & 0xFF;
-    s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.sz[res] |
-                                    ((res & 0x0F) == 0 ? kFlagH : 0) | (res == 0x80 ? kFlagPV : 0));
-    return static_cast<std::uint8_t>(res);
+    s.f = static_cast<uint8_t>((s.f & kFlagC) | kFlags.sz[res] | ((res & 0x0F) == 0 ? kFlagH : 0) |
+                               (res == 0x80 ? kFlagPV : 0));
+    return static_cast<uint8_t>(res);
 }
 
-RIX_IWRAM_HELPER std::uint8_t Dec8(Z80State& s, unsigned v) {
+RIX_IWRAM_HELPER uint8_t Dec8(Z80State& s, unsigned v) {
     const unsigned res = (v - 1) & 0xFF;
-    s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlagN | kFlags.sz[res] |
-                                    ((res & 0x0F) == 0x0F ? kFlagH : 0) |
-                                    (res == 0x7F ? kFlagPV : 0));
-    return static_cast<std::uint8_t>(res);
+    s.f = static_cast<uint8_t>((s.f & kFlagC) | kFlagN | kFlags.sz[res] |
+                               ((res & 0x0F) == 0x0F ? kFlagH : 0) | (res == 0x7F ? kFlagPV : 0));
+    return static_cast<uint8_t>(res);
 }
 
 RIX_IWRAM_HELPER void Daa(Z80State& s) {
@@ -202,13 +203,13 @@ RIX_IWRAM_HELPER void Daa(Z80State& s) {
         half = low > 9 ? kFlagH : 0;
         res = (a + diff) & 0xFF;
     }
-    s.a = static_cast<std::uint8_t>(res);
-    s.f = static_cast<std::uint8_t>(kFlags.szp[res] | half | (s.f & kFlagN) | carry);
+    s.a = static_cast<uint8_t>(res);
+    s.f = static_cast<uint8_t>(kFlags.szp[res] | half | (s.f & kFlagN) | carry);
 }
 
 // The CB-prefixed shifts and rotates, numbered as in the opcode (bits 5-3):
 // RLC RRC RL RR SLA SRA SLL SRL. SLL shifts a 1 in.
-RIX_IWRAM_HELPER std::uint8_t Rotate(Z80State& s, unsigned kind, unsigned v) {
+RIX_IWRAM_HELPER uint8_t Rotate(Z80State& s, unsigned kind, unsigned v) {
     unsigned res;
     unsigned carry;
     switch (kind) {
@@ -246,51 +247,51 @@ RIX_IWRAM_HELPER std::uint8_t Rotate(Z80State& s, unsigned kind, unsigned v) {
         break;
     }
     res &= 0xFF;
-    s.f = static_cast<std::uint8_t>(kFlags.szp[res] | carry);
-    return static_cast<std::uint8_t>(res);
+    s.f = static_cast<uint8_t>(kFlags.szp[res] | carry);
+    return static_cast<uint8_t>(res);
 }
 
 // BIT n: bits 3 and 5 come from `xySource` (the register itself, or MEMPTR's / the indexed
 // address's high byte for memory operands).
 RIX_ALWAYS_INLINE void Bit(Z80State& s, unsigned n, unsigned v, unsigned xySource) {
     const unsigned r = v & (1u << n);
-    s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlagH | (xySource & kFlagXY) |
-                                    (r ? (r & kFlagS) : (kFlagZ | kFlagPV)));
+    s.f = static_cast<uint8_t>((s.f & kFlagC) | kFlagH | (xySource & kFlagXY) |
+                               (r ? (r & kFlagS) : (kFlagZ | kFlagPV)));
 }
 
 // --- 16-bit arithmetic ------------------------------------------------------------------------
 
-RIX_IWRAM_HELPER std::uint16_t Add16(Z80State& s, unsigned x, unsigned v) {
+RIX_IWRAM_HELPER uint16_t Add16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x + v;
-    s.wz = static_cast<std::uint16_t>(x + 1);
-    s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | ((res >> 16) & kFlagC) |
-                                    (((x ^ v ^ res) >> 8) & kFlagH) | ((res >> 8) & kFlagXY));
-    return static_cast<std::uint16_t>(res);
+    s.wz = static_cast<uint16_t>(x + 1);
+    s.f = static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | ((res >> 16) & kFlagC) |
+                               (((x ^ v ^ res) >> 8) & kFlagH) | ((res >> 8) & kFlagXY));
+    return static_cast<uint16_t>(res);
 }
 
-RIX_IWRAM_HELPER std::uint16_t Adc16(Z80State& s, unsigned x, unsigned v) {
+RIX_IWRAM_HELPER uint16_t Adc16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x + v + (s.f & kFlagC);
-    s.wz = static_cast<std::uint16_t>(x + 1);
-    s.f = static_cast<std::uint8_t>(
-        ((res >> 8) & (kFlagS | kFlagXY)) | ((res & 0xFFFF) == 0 ? kFlagZ : 0) |
-        (((x ^ v ^ res) >> 8) & kFlagH) | ((((x ^ ~v) & (x ^ res)) >> 13) & kFlagPV) |
-        ((res >> 16) & kFlagC));
-    return static_cast<std::uint16_t>(res);
+    s.wz = static_cast<uint16_t>(x + 1);
+    s.f =
+        static_cast<uint8_t>(((res >> 8) & (kFlagS | kFlagXY)) |
+                             ((res & 0xFFFF) == 0 ? kFlagZ : 0) | (((x ^ v ^ res) >> 8) & kFlagH) |
+                             ((((x ^ ~v) & (x ^ res)) >> 13) & kFlagPV) | ((res >> 16) & kFlagC));
+    return static_cast<uint16_t>(res);
 }
 
-RIX_IWRAM_HELPER std::uint16_t Sbc16(Z80State& s, unsigned x, unsigned v) {
+RIX_IWRAM_HELPER uint16_t Sbc16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x - v - (s.f & kFlagC);
-    s.wz = static_cast<std::uint16_t>(x + 1);
-    s.f = static_cast<std::uint8_t>(
-        ((res >> 8) & (kFlagS | kFlagXY)) | ((res & 0xFFFF) == 0 ? kFlagZ : 0) | kFlagN |
-        (((x ^ v ^ res) >> 8) & kFlagH) | ((((x ^ v) & (x ^ res)) >> 13) & kFlagPV) |
-        ((res >> 16) & kFlagC));
-    return static_cast<std::uint16_t>(res);
+    s.wz = static_cast<uint16_t>(x + 1);
+    s.f = static_cast<uint8_t>(((res >> 8) & (kFlagS | kFlagXY)) |
+                               ((res & 0xFFFF) == 0 ? kFlagZ : 0) | kFlagN |
+                               (((x ^ v ^ res) >> 8) & kFlagH) |
+                               ((((x ^ v) & (x ^ res)) >> 13) & kFlagPV) | ((res >> 16) & kFlagC));
+    return static_cast<uint16_t>(res);
 }
 
 // While a block instruction repeats, bits 3 and 5 show bits 11 and 13 of its own address.
 RIX_ALWAYS_INLINE void RepeatXY(Z80State& s, unsigned pc) {
-    s.f = static_cast<std::uint8_t>((s.f & ~kFlagXY) | ((pc >> 8) & kFlagXY));
+    s.f = static_cast<uint8_t>((s.f & ~kFlagXY) | ((pc >> 8) & kFlagXY));
 }
 
 // INIR/INDR/OTIR/OTDR while repeating also recompute P/V and H from B as the ALU sees it
@@ -303,7 +304,7 @@ RIX_IWRAM_HELPER void RepeatIoFlags(Z80State& s, unsigned pc, unsigned value) {
         }
     };
     if (s.f & kFlagC) {
-        s.f &= static_cast<std::uint8_t>(~kFlagH);
+        s.f &= static_cast<uint8_t>(~kFlagH);
         if (value & 0x80) {
             flipParity(s.b - 1u);
             if ((s.b & 0x0F) == 0x00) {
@@ -322,9 +323,9 @@ RIX_IWRAM_HELPER void RepeatIoFlags(Z80State& s, unsigned pc, unsigned value) {
 
 // Flags of INI/IND/OUTI/OUTD; `k` is the byte moved plus C+-1 (input) or plus L (output).
 RIX_ALWAYS_INLINE void BlockIoFlags(Z80State& s, unsigned value, unsigned k) {
-    s.f = static_cast<std::uint8_t>(kFlags.sz[s.b] | ((value >> 6) & kFlagN) |
-                                    (k > 0xFF ? (kFlagH | kFlagC) : 0) |
-                                    (kFlags.szp[(k & 7) ^ s.b] & kFlagPV));
+    s.f = static_cast<uint8_t>(kFlags.sz[s.b] | ((value >> 6) & kFlagN) |
+                               (k > 0xFF ? (kFlagH | kFlagC) : 0) |
+                               (kFlags.szp[(k & 7) ^ s.b] & kFlagPV));
 }
 
 } // namespace
@@ -357,25 +358,25 @@ void Z80::SetState(const Z80State& state) {
     UpdateIntCheck();
 }
 
-bool Z80::MapRead(std::uint32_t address, std::uint32_t size, const std::uint8_t* data) {
+bool Z80::MapRead(uint32_t address, uint32_t size, const uint8_t* data) {
     if (address % kZ80PageSize != 0 || size % kZ80PageSize != 0 || address > 0x10000 ||
         size > 0x10000 - address) {
         return false;
     }
-    const std::uint32_t first = address >> kZ80PageBits;
-    for (std::uint32_t i = 0; i < size >> kZ80PageBits; ++i) {
+    const uint32_t first = address >> kZ80PageBits;
+    for (uint32_t i = 0; i < size >> kZ80PageBits; ++i) {
         readPages_[first + i] = data != nullptr ? data + i * kZ80PageSize : nullptr;
     }
     return true;
 }
 
-bool Z80::MapWrite(std::uint32_t address, std::uint32_t size, std::uint8_t* data) {
+bool Z80::MapWrite(uint32_t address, uint32_t size, uint8_t* data) {
     if (address % kZ80PageSize != 0 || size % kZ80PageSize != 0 || address > 0x10000 ||
         size > 0x10000 - address) {
         return false;
     }
-    const std::uint32_t first = address >> kZ80PageBits;
-    for (std::uint32_t i = 0; i < size >> kZ80PageBits; ++i) {
+    const uint32_t first = address >> kZ80PageBits;
+    for (uint32_t i = 0; i < size >> kZ80PageBits; ++i) {
         writePages_[first + i] = data != nullptr ? data + i * kZ80PageSize : nullptr;
     }
     return true;
@@ -401,22 +402,22 @@ void Z80::SetNmiLine(bool asserted) {
     UpdateIntCheck();
 }
 
-void Z80::SetIrqLine(bool asserted, std::uint8_t data) {
+void Z80::SetIrqLine(bool asserted, uint8_t data) {
     state_.irqLine = asserted;
     state_.irqData = data;
     UpdateIntCheck();
 }
 
-std::uint8_t Z80::Peek(std::uint16_t address) {
-    const std::uint8_t* page = readPages_[address >> kZ80PageBits];
+uint8_t Z80::Peek(uint16_t address) {
+    const uint8_t* page = readPages_[address >> kZ80PageBits];
     return page != nullptr ? page[address & (kZ80PageSize - 1)] : ReadSlow(address);
 }
 
-RIX_COLD std::uint8_t Z80::ReadSlow(std::uint16_t address) {
+RIX_COLD uint8_t Z80::ReadSlow(uint16_t address) {
     return memoryRead_ != nullptr ? memoryRead_(memoryContext_, address) : 0xFF;
 }
 
-RIX_COLD void Z80::WriteSlow(std::uint16_t address, std::uint8_t value) {
+RIX_COLD void Z80::WriteSlow(uint16_t address, uint8_t value) {
     if (memoryWrite_ != nullptr) {
         memoryWrite_(memoryContext_, address, value);
     }
@@ -424,69 +425,67 @@ RIX_COLD void Z80::WriteSlow(std::uint16_t address, std::uint8_t value) {
 
 // Port callbacks may look at the registers and the time, so the locals Run keeps in machine
 // registers are written back first.
-void Z80::Sync(std::uint16_t pc, int left, unsigned refresh) {
+void Z80::Sync(uint16_t pc, int left, unsigned refresh) {
     state_.pc = pc;
     state_.r = FoldRefresh(state_.r, refresh);
     cyclesLeft_ = left;
 }
 
-[[gnu::noinline]] std::uint8_t Z80::PortIn(unsigned port, std::uint16_t pc, int left,
-                                           unsigned refresh) {
+[[gnu::noinline]] uint8_t Z80::PortIn(unsigned port, uint16_t pc, int left, unsigned refresh) {
     Sync(pc, left, refresh);
-    return portRead_ != nullptr ? portRead_(portContext_, static_cast<std::uint16_t>(port)) : 0xFF;
+    return portRead_ != nullptr ? portRead_(portContext_, static_cast<uint16_t>(port)) : 0xFF;
 }
 
-[[gnu::noinline]] void Z80::PortOut(unsigned port, unsigned value, std::uint16_t pc, int left,
+[[gnu::noinline]] void Z80::PortOut(unsigned port, unsigned value, uint16_t pc, int left,
                                     unsigned refresh) {
     Sync(pc, left, refresh);
     if (portWrite_ != nullptr) {
-        portWrite_(portContext_, static_cast<std::uint16_t>(port),
-                   static_cast<std::uint8_t>(value));
+        portWrite_(portContext_, static_cast<uint16_t>(port), static_cast<uint8_t>(value));
     }
 }
 
 // The accessors Run is built from. Opcode and operand fetches are forced inline so that PC
 // stays in a machine register; data accesses (HL, the stack, IX+d) go through one out-of-line
 // copy each on the GBA, where the code must fit in IWRAM.
-RIX_ALWAYS_INLINE std::uint8_t Z80::Read(unsigned address) {
-    const std::uint8_t* page = readPages_[(address & 0xFFFF) >> kZ80PageBits];
+RIX_ALWAYS_INLINE uint8_t Z80::Read(unsigned address) {
+    const uint8_t* page = readPages_[(address & 0xFFFF) >> kZ80PageBits];
     if (page != nullptr) [[likely]] {
         return page[address & (kZ80PageSize - 1)];
     }
-    return ReadSlow(static_cast<std::uint16_t>(address));
+    return ReadSlow(static_cast<uint16_t>(address));
 }
 
-RIX_IWRAM_HELPER std::uint8_t Z80::Load(unsigned address) {
+RIX_IWRAM_HELPER uint8_t Z80::Load(unsigned address) {
     return Read(address);
 }
 
 RIX_IWRAM_HELPER void Z80::Store(unsigned address, unsigned value) {
-    std::uint8_t* page = writePages_[(address & 0xFFFF) >> kZ80PageBits];
+    uint8_t* page = writePages_[(address & 0xFFFF) >> kZ80PageBits];
     if (page != nullptr) [[likely]] {
-        page[address & (kZ80PageSize - 1)] = static_cast<std::uint8_t>(value);
+        page[address & (kZ80PageSize - 1)] = static_cast<uint8_t>(value);
     } else {
-        WriteSlow(static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(value));
+        WriteSlow(static_cast<uint16_t>(address), static_cast<uint8_t>(value));
     }
 }
 
-RIX_ALWAYS_INLINE std::uint8_t Z80::Imm8(std::uint16_t& pc) {
+RIX_ALWAYS_INLINE uint8_t Z80::Imm8(uint16_t& pc) {
     return Read(pc++);
 }
 
-RIX_ALWAYS_INLINE std::uint16_t Z80::Imm16(std::uint16_t& pc) {
-    const std::uint16_t v = FetchWord(pc);
-    pc = static_cast<std::uint16_t>(pc + 2);
+RIX_ALWAYS_INLINE uint16_t Z80::Imm16(uint16_t& pc) {
+    const uint16_t v = FetchWord(pc);
+    pc = static_cast<uint16_t>(pc + 2);
     return v;
 }
 
-RIX_IWRAM_HELPER std::uint16_t Z80::FetchWord(unsigned address) {
+RIX_IWRAM_HELPER uint16_t Z80::FetchWord(unsigned address) {
     const unsigned lo = Read(address);
-    return static_cast<std::uint16_t>(lo | Read(address + 1) << 8);
+    return static_cast<uint16_t>(lo | Read(address + 1) << 8);
 }
 
-RIX_ALWAYS_INLINE std::uint16_t Z80::Read16(unsigned address) {
+RIX_ALWAYS_INLINE uint16_t Z80::Read16(unsigned address) {
     const unsigned lo = Load(address);
-    return static_cast<std::uint16_t>(lo | Load(address + 1) << 8);
+    return static_cast<uint16_t>(lo | Load(address + 1) << 8);
 }
 
 RIX_ALWAYS_INLINE void Z80::Write16(unsigned address, unsigned value) {
@@ -498,25 +497,25 @@ RIX_ALWAYS_INLINE void Z80::Push(unsigned value) {
     const unsigned sp = state_.sp;
     Store(sp - 1, value >> 8);
     Store(sp - 2, value);
-    state_.sp = static_cast<std::uint16_t>(sp - 2);
+    state_.sp = static_cast<uint16_t>(sp - 2);
 }
 
-RIX_ALWAYS_INLINE std::uint16_t Z80::Pop() {
+RIX_ALWAYS_INLINE uint16_t Z80::Pop() {
     const unsigned sp = state_.sp;
-    state_.sp = static_cast<std::uint16_t>(sp + 2);
+    state_.sp = static_cast<uint16_t>(sp + 2);
     return Read16(sp);
 }
 
-RIX_ALWAYS_INLINE void Z80::Jr(std::uint16_t& pc) {
-    const auto d = static_cast<std::int8_t>(Imm8(pc));
-    pc = static_cast<std::uint16_t>(pc + d);
+RIX_ALWAYS_INLINE void Z80::Jr(uint16_t& pc) {
+    const auto d = static_cast<int8_t>(Imm8(pc));
+    pc = static_cast<uint16_t>(pc + d);
     state_.wz = pc;
 }
 
 // The operand (IX+d) or (IY+d); it also sets MEMPTR.
-RIX_ALWAYS_INLINE std::uint16_t Z80::Indexed(std::uint16_t& pc, unsigned base) {
-    const auto d = static_cast<std::int8_t>(Imm8(pc));
-    state_.wz = static_cast<std::uint16_t>(base + d);
+RIX_ALWAYS_INLINE uint16_t Z80::Indexed(uint16_t& pc, unsigned base) {
+    const auto d = static_cast<int8_t>(Imm8(pc));
+    state_.wz = static_cast<uint16_t>(base + d);
     return state_.wz;
 }
 
@@ -550,16 +549,16 @@ RIX_ALWAYS_INLINE std::uint16_t Z80::Indexed(std::uint16_t& pc, unsigned base) {
 
 // DD CB d op / FD CB d op, behind the prefix (whose 4 cycles Run has counted); `base` is IX or
 // IY. Returns the remaining cycles.
-[[gnu::noinline]] int Z80::ExecuteIndexedBit(unsigned base) {
+int Z80::ExecuteIndexedBit(unsigned base) {
     Z80State& s = state_;
-    std::uint16_t pc = s.pc;
+    uint16_t pc = s.pc;
     // DD CB d op: neither d nor op is an opcode fetch, so R counts only DD and CB. The
     // shifts, RES and SET also copy the result into the register the opcode names.
-    const std::uint16_t address = Indexed(pc, base);
+    const uint16_t address = Indexed(pc, base);
     const unsigned op = Read(pc++);
-    const std::uint8_t v = Load(address);
+    const uint8_t v = Load(address);
     const unsigned kind = (op >> 3) & 7;
-    std::uint8_t res;
+    uint8_t res;
     switch (op >> 6) {
     case 0:
         res = Rotate(s, kind, v);
@@ -569,10 +568,10 @@ RIX_ALWAYS_INLINE std::uint16_t Z80::Indexed(std::uint16_t& pc, unsigned base) {
         s.pc = pc;
         return 20 - 4;
     case 2:
-        res = static_cast<std::uint8_t>(v & ~(1u << kind));
+        res = static_cast<uint8_t>(v & ~(1u << kind));
         break;
     default:
-        res = static_cast<std::uint8_t>(v | 1u << kind);
+        res = static_cast<uint8_t>(v | 1u << kind);
         break;
     }
     Store(address, res);
@@ -583,11 +582,275 @@ RIX_ALWAYS_INLINE std::uint16_t Z80::Indexed(std::uint16_t& pc, unsigned base) {
     return 23 - 4;
 }
 
+// DD/FD-prefixed instructions that use IX/IY in place of HL, H or L; `op` follows the prefix
+// (both fetches counted by Run) and `xy` is IX or IY. Works on state_ (Run writes PC back
+// first); returns what is left of the budget, or kNotIndexed for an opcode that ignores the
+// prefix, which Run then executes as unprefixed.
+int Z80::ExecuteIndexed(unsigned op, uint16_t& xy, int left) {
+    Z80State& s = state_;
+    uint16_t pc = s.pc;
+    switch (op) {
+    case 0x09:
+        left -= 15 - 4;
+        xy = Add16(s, xy, Bc(s));
+        break;
+    case 0x19:
+        left -= 15 - 4;
+        xy = Add16(s, xy, De(s));
+        break;
+    case 0x29:
+        left -= 15 - 4;
+        xy = Add16(s, xy, xy);
+        break;
+    case 0x39:
+        left -= 15 - 4;
+        xy = Add16(s, xy, s.sp);
+        break;
+    case 0x21:
+        left -= 14 - 4;
+        xy = Imm16(pc);
+        break;
+    case 0x22: {
+        left -= 20 - 4;
+        const uint16_t address = Imm16(pc);
+        Write16(address, xy);
+        s.wz = static_cast<uint16_t>(address + 1);
+        break;
+    }
+    case 0x23:
+        left -= 10 - 4;
+        ++xy;
+        break;
+    case 0x24:
+        left -= 8 - 4;
+        SetHigh(xy, Inc8(s, xy >> 8));
+        break;
+    case 0x25:
+        left -= 8 - 4;
+        SetHigh(xy, Dec8(s, xy >> 8));
+        break;
+    case 0x26:
+        left -= 11 - 4;
+        SetHigh(xy, Imm8(pc));
+        break;
+    case 0x2A: {
+        left -= 20 - 4;
+        const uint16_t address = Imm16(pc);
+        xy = Read16(address);
+        s.wz = static_cast<uint16_t>(address + 1);
+        break;
+    }
+    case 0x2B:
+        left -= 10 - 4;
+        --xy;
+        break;
+    case 0x2C:
+        left -= 8 - 4;
+        SetLow(xy, Inc8(s, xy & 0xFFu));
+        break;
+    case 0x2D:
+        left -= 8 - 4;
+        SetLow(xy, Dec8(s, xy & 0xFFu));
+        break;
+    case 0x2E:
+        left -= 11 - 4;
+        SetLow(xy, Imm8(pc));
+        break;
+    case 0x34: {
+        left -= 23 - 4;
+        const uint16_t address = Indexed(pc, xy);
+        Store(address, Inc8(s, Load(address)));
+        break;
+    }
+    case 0x35: {
+        left -= 23 - 4;
+        const uint16_t address = Indexed(pc, xy);
+        Store(address, Dec8(s, Load(address)));
+        break;
+    }
+    case 0x36: {
+        left -= 19 - 4;
+        const uint16_t address = Indexed(pc, xy);
+        Store(address, Imm8(pc));
+        break;
+    }
+
+// LD r,IXh / LD r,IXl / LD r,(IX+d) for the destinations other than H, L and (HL).
+#define RIX_XY_LD_ROW(base, dst)                                                                   \
+    case base + 4:                                                                                 \
+        left -= 8 - 4;                                                                             \
+        dst = static_cast<uint8_t>(xy >> 8);                                                       \
+        break;                                                                                     \
+    case base + 5:                                                                                 \
+        left -= 8 - 4;                                                                             \
+        dst = static_cast<uint8_t>(xy);                                                            \
+        break;                                                                                     \
+    case base + 6:                                                                                 \
+        left -= 19 - 4;                                                                            \
+        dst = Load(Indexed(pc, xy));                                                               \
+        break;
+// ALU operations with IXh, IXl and (IX+d).
+#define RIX_XY_ALU_ROW(base, OP)                                                                   \
+    case base + 4:                                                                                 \
+        left -= 8 - 4;                                                                             \
+        OP(s, static_cast<uint8_t>(xy >> 8));                                                      \
+        break;                                                                                     \
+    case base + 5:                                                                                 \
+        left -= 8 - 4;                                                                             \
+        OP(s, static_cast<uint8_t>(xy));                                                           \
+        break;                                                                                     \
+    case base + 6:                                                                                 \
+        left -= 19 - 4;                                                                            \
+        OP(s, Load(Indexed(pc, xy)));                                                              \
+        break;
+
+        RIX_XY_LD_ROW(0x40, s.b)
+        RIX_XY_LD_ROW(0x48, s.c)
+        RIX_XY_LD_ROW(0x50, s.d)
+        RIX_XY_LD_ROW(0x58, s.e)
+        RIX_XY_LD_ROW(0x78, s.a)
+
+    // LD IXh,r and LD IXl,r; (IX+d) loads the real H or L.
+    case 0x60:
+        left -= 8 - 4;
+        SetHigh(xy, s.b);
+        break;
+    case 0x61:
+        left -= 8 - 4;
+        SetHigh(xy, s.c);
+        break;
+    case 0x62:
+        left -= 8 - 4;
+        SetHigh(xy, s.d);
+        break;
+    case 0x63:
+        left -= 8 - 4;
+        SetHigh(xy, s.e);
+        break;
+    case 0x65:
+        left -= 8 - 4;
+        SetHigh(xy, xy & 0xFFu);
+        break;
+    case 0x66:
+        left -= 19 - 4;
+        s.h = Load(Indexed(pc, xy));
+        break;
+    case 0x67:
+        left -= 8 - 4;
+        SetHigh(xy, s.a);
+        break;
+    case 0x68:
+        left -= 8 - 4;
+        SetLow(xy, s.b);
+        break;
+    case 0x69:
+        left -= 8 - 4;
+        SetLow(xy, s.c);
+        break;
+    case 0x6A:
+        left -= 8 - 4;
+        SetLow(xy, s.d);
+        break;
+    case 0x6B:
+        left -= 8 - 4;
+        SetLow(xy, s.e);
+        break;
+    case 0x6C:
+        left -= 8 - 4;
+        SetLow(xy, xy >> 8);
+        break;
+    case 0x6E:
+        left -= 19 - 4;
+        s.l = Load(Indexed(pc, xy));
+        break;
+    case 0x6F:
+        left -= 8 - 4;
+        SetLow(xy, s.a);
+        break;
+
+    // LD (IX+d),r stores the real H and L.
+    case 0x70:
+        left -= 19 - 4;
+        Store(Indexed(pc, xy), s.b);
+        break;
+    case 0x71:
+        left -= 19 - 4;
+        Store(Indexed(pc, xy), s.c);
+        break;
+    case 0x72:
+        left -= 19 - 4;
+        Store(Indexed(pc, xy), s.d);
+        break;
+    case 0x73:
+        left -= 19 - 4;
+        Store(Indexed(pc, xy), s.e);
+        break;
+    case 0x74:
+        left -= 19 - 4;
+        Store(Indexed(pc, xy), s.h);
+        break;
+    case 0x75:
+        left -= 19 - 4;
+        Store(Indexed(pc, xy), s.l);
+        break;
+    case 0x77:
+        left -= 19 - 4;
+        Store(Indexed(pc, xy), s.a);
+        break;
+
+        RIX_XY_ALU_ROW(0x80, Add)
+        RIX_XY_ALU_ROW(0x88, Adc)
+        RIX_XY_ALU_ROW(0x90, Sub)
+        RIX_XY_ALU_ROW(0x98, Sbc)
+        RIX_XY_ALU_ROW(0xA0, And)
+        RIX_XY_ALU_ROW(0xA8, Xor)
+        RIX_XY_ALU_ROW(0xB0, Or)
+        RIX_XY_ALU_ROW(0xB8, Cp)
+#undef RIX_XY_LD_ROW
+#undef RIX_XY_ALU_ROW
+
+    case 0xCB:
+        s.pc = pc;
+        left -= ExecuteIndexedBit(xy);
+        pc = s.pc;
+        break;
+    case 0xE1:
+        left -= 14 - 4;
+        xy = Pop();
+        break;
+    case 0xE3: { // EX (SP),IX
+        left -= 23 - 4;
+        const uint16_t v = Read16(s.sp);
+        Store(s.sp + 1u, xy >> 8);
+        Store(s.sp, xy);
+        xy = v;
+        s.wz = v;
+        break;
+    }
+    case 0xE5:
+        left -= 15 - 4;
+        Push(xy);
+        break;
+    case 0xE9:
+        left -= 8 - 4;
+        pc = xy;
+        break;
+    case 0xF9:
+        left -= 10 - 4;
+        s.sp = xy;
+        break;
+    default:
+        return kNotIndexed;
+    }
+    s.pc = pc;
+    return left;
+}
+
 // ED-prefixed instructions, behind the ED that Run has not fetched yet. Works on state_ (Run
 // writes PC and R back first); returns what is left of the budget.
 int Z80::ExecuteExtended(int left) {
     Z80State& s = state_;
-    std::uint16_t pc = s.pc;
+    uint16_t pc = s.pc;
     unsigned refresh = s.r;
     ++refresh;
     const unsigned op = Read(pc++);
@@ -596,10 +859,10 @@ int Z80::ExecuteExtended(int left) {
         switch (op & 7) {
         case 0: { // IN r,(C); ED 70 only sets the flags
             left -= 12;
-            const std::uint16_t port = Bc(s);
-            s.wz = static_cast<std::uint16_t>(port + 1);
-            const std::uint8_t v = PortIn(port, pc, left, refresh);
-            s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[v]);
+            const uint16_t port = Bc(s);
+            s.wz = static_cast<uint16_t>(port + 1);
+            const uint8_t v = PortIn(port, pc, left, refresh);
+            s.f = static_cast<uint8_t>((s.f & kFlagC) | kFlags.szp[v]);
             if (y != 6) {
                 s.*kReg8[y] = v;
             }
@@ -607,8 +870,8 @@ int Z80::ExecuteExtended(int left) {
         }
         case 1: { // OUT (C),r; ED 71 puts out 0
             left -= 12;
-            const std::uint16_t port = Bc(s);
-            s.wz = static_cast<std::uint16_t>(port + 1);
+            const uint16_t port = Bc(s);
+            s.wz = static_cast<uint16_t>(port + 1);
             PortOut(port, y == 6 ? 0u : s.*kReg8[y], pc, left, refresh);
             break;
         }
@@ -619,18 +882,18 @@ int Z80::ExecuteExtended(int left) {
             break;
         case 3: { // LD (nn),rr / LD rr,(nn)
             left -= 20;
-            const std::uint16_t address = Imm16(pc);
+            const uint16_t address = Imm16(pc);
             if (y & 1) {
                 SetPair(s, y >> 1, Read16(address));
             } else {
                 Write16(address, GetPair(s, y >> 1));
             }
-            s.wz = static_cast<std::uint16_t>(address + 1);
+            s.wz = static_cast<uint16_t>(address + 1);
             break;
         }
         case 4: { // NEG and its mirrors
             left -= 8;
-            const std::uint8_t v = s.a;
+            const uint8_t v = s.a;
             s.a = 0;
             Sub(s, v);
             break;
@@ -665,34 +928,34 @@ int Z80::ExecuteExtended(int left) {
                 } else {
                     s.a = FoldRefresh(s.r, refresh);
                 }
-                s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.sz[s.a] |
-                                                (s.iff2 ? kFlagPV : 0));
+                s.f =
+                    static_cast<uint8_t>((s.f & kFlagC) | kFlags.sz[s.a] | (s.iff2 ? kFlagPV : 0));
                 // A maskable interrupt accepted right behind it finds P/V cleared.
                 if (left <= 0) {
                     s.ldAirLast = true;
                 } else if (intCheck_ && !s.nmiPending) {
-                    s.f &= static_cast<std::uint8_t>(~kFlagPV);
+                    s.f &= static_cast<uint8_t>(~kFlagPV);
                 }
                 break;
             }
             case 4: { // RRD
                 left -= 18;
-                const std::uint16_t address = Hl(s);
+                const uint16_t address = Hl(s);
                 const unsigned v = Load(address);
                 Store(address, (s.a & 0x0Fu) << 4 | v >> 4);
-                s.a = static_cast<std::uint8_t>((s.a & 0xF0) | (v & 0x0F));
-                s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[s.a]);
-                s.wz = static_cast<std::uint16_t>(address + 1);
+                s.a = static_cast<uint8_t>((s.a & 0xF0) | (v & 0x0F));
+                s.f = static_cast<uint8_t>((s.f & kFlagC) | kFlags.szp[s.a]);
+                s.wz = static_cast<uint16_t>(address + 1);
                 break;
             }
             case 5: { // RLD
                 left -= 18;
-                const std::uint16_t address = Hl(s);
+                const uint16_t address = Hl(s);
                 const unsigned v = Load(address);
                 Store(address, v << 4 | (s.a & 0x0Fu));
-                s.a = static_cast<std::uint8_t>((s.a & 0xF0) | v >> 4);
-                s.f = static_cast<std::uint8_t>((s.f & kFlagC) | kFlags.szp[s.a]);
-                s.wz = static_cast<std::uint16_t>(address + 1);
+                s.a = static_cast<uint8_t>((s.a & 0xF0) | v >> 4);
+                s.f = static_cast<uint8_t>((s.f & kFlagC) | kFlags.szp[s.a]);
+                s.wz = static_cast<uint16_t>(address + 1);
                 break;
             }
             default: // ED 77, ED 7F
@@ -707,28 +970,28 @@ int Z80::ExecuteExtended(int left) {
         const bool repeating = (op & 0x10) != 0;
         switch (op & 3) {
         case 0: { // LDI LDD LDIR LDDR
-            const std::uint16_t bc = static_cast<std::uint16_t>(Bc(s) - 1);
+            const uint16_t bc = static_cast<uint16_t>(Bc(s) - 1);
             const bool again = repeating && bc != 0;
             left -= again ? 21 : 16;
-            const std::uint8_t v = Load(Hl(s));
+            const uint8_t v = Load(Hl(s));
             Store(De(s), v);
             SetHl(s, Hl(s) + step);
             SetDe(s, De(s) + step);
             SetBc(s, bc);
             const unsigned n = v + s.a;
-            s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagC)) |
-                                            (bc != 0 ? kFlagPV : 0) | (n & kFlagX) |
-                                            ((n << 4) & kFlagY));
+            s.f =
+                static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagC)) | (bc != 0 ? kFlagPV : 0) |
+                                     (n & kFlagX) | ((n << 4) & kFlagY));
             if (again) {
-                pc = static_cast<std::uint16_t>(pc - 2);
-                s.wz = static_cast<std::uint16_t>(pc + 1);
+                pc = static_cast<uint16_t>(pc - 2);
+                s.wz = static_cast<uint16_t>(pc + 1);
                 RepeatXY(s, pc);
             }
             break;
         }
         case 1: { // CPI CPD CPIR CPDR
-            const std::uint16_t bc = static_cast<std::uint16_t>(Bc(s) - 1);
-            const std::uint8_t v = Load(Hl(s));
+            const uint16_t bc = static_cast<uint16_t>(Bc(s) - 1);
+            const uint8_t v = Load(Hl(s));
             const unsigned res = (s.a - v) & 0xFFu;
             const unsigned half = (s.a ^ v ^ res) & kFlagH;
             const unsigned n = res - (half >> 4);
@@ -736,13 +999,13 @@ int Z80::ExecuteExtended(int left) {
             left -= again ? 21 : 16;
             SetHl(s, Hl(s) + step);
             SetBc(s, bc);
-            s.wz = static_cast<std::uint16_t>(s.wz + step);
-            s.f = static_cast<std::uint8_t>(
+            s.wz = static_cast<uint16_t>(s.wz + step);
+            s.f = static_cast<uint8_t>(
                 (s.f & kFlagC) | kFlagN | (kFlags.sz[res] & (kFlagS | kFlagZ)) | half |
                 (bc != 0 ? kFlagPV : 0) | (n & kFlagX) | ((n << 4) & kFlagY));
             if (again) {
-                pc = static_cast<std::uint16_t>(pc - 2);
-                s.wz = static_cast<std::uint16_t>(pc + 1);
+                pc = static_cast<uint16_t>(pc - 2);
+                s.wz = static_cast<uint16_t>(pc + 1);
                 RepeatXY(s, pc);
             }
             break;
@@ -750,15 +1013,15 @@ int Z80::ExecuteExtended(int left) {
         case 2: { // INI IND INIR INDR
             const bool again = repeating && s.b != 1;
             left -= again ? 21 : 16;
-            const std::uint16_t port = Bc(s);
-            s.wz = static_cast<std::uint16_t>(port + step);
-            const std::uint8_t v = PortIn(port, pc, left, refresh);
+            const uint16_t port = Bc(s);
+            s.wz = static_cast<uint16_t>(port + step);
+            const uint8_t v = PortIn(port, pc, left, refresh);
             --s.b;
             Store(Hl(s), v);
             SetHl(s, Hl(s) + step);
             BlockIoFlags(s, v, v + ((s.c + step) & 0xFFu));
             if (again) {
-                pc = static_cast<std::uint16_t>(pc - 2);
+                pc = static_cast<uint16_t>(pc - 2);
                 RepeatIoFlags(s, pc, v);
             }
             break;
@@ -766,15 +1029,15 @@ int Z80::ExecuteExtended(int left) {
         default: { // OUTI OUTD OTIR OTDR: B counts down before it goes out on the bus
             const bool again = repeating && s.b != 1;
             left -= again ? 21 : 16;
-            const std::uint8_t v = Load(Hl(s));
+            const uint8_t v = Load(Hl(s));
             --s.b;
-            const std::uint16_t port = Bc(s);
-            s.wz = static_cast<std::uint16_t>(port + step);
+            const uint16_t port = Bc(s);
+            s.wz = static_cast<uint16_t>(port + step);
             PortOut(port, v, pc, left, refresh);
             SetHl(s, Hl(s) + step);
             BlockIoFlags(s, v, v + s.l);
             if (again) {
-                pc = static_cast<std::uint16_t>(pc - 2);
+                pc = static_cast<uint16_t>(pc - 2);
                 RepeatIoFlags(s, pc, v);
             }
             break;
@@ -799,9 +1062,9 @@ int Z80::Run(int cycles) {
     runBudget_ = cycles;
     cyclesLeft_ = cycles;
     int left = cycles;
-    std::uint16_t pc = s.pc;
+    uint16_t pc = s.pc;
     unsigned refresh = s.r; // R's low 7 bits count on in here; bit 7 stays in s.r
-    std::uint16_t* xy = &s.ix;
+    uint16_t* xy = &s.ix;
     unsigned op = 0;
 
     if (s.ldAirLast) {
@@ -809,7 +1072,7 @@ int Z80::Run(int cycles) {
         // P/V (the acknowledge resets IFF2 before P/V is latched; an NMI leaves IFF2 alone).
         s.ldAirLast = false;
         if (intCheck_ && !s.nmiPending) {
-            s.f &= static_cast<std::uint8_t>(~kFlagPV);
+            s.f &= static_cast<uint8_t>(~kFlagPV);
         }
     }
     if (s.intDelay) {
@@ -962,7 +1225,7 @@ int Z80::Run(int cycles) {
         case 0x02: // LD (BC),A
             left -= 7;
             Store(Bc(s), s.a);
-            s.wz = Pair(s.a, static_cast<std::uint8_t>(s.c + 1));
+            s.wz = Pair(s.a, static_cast<uint8_t>(s.c + 1));
             break;
         case 0x03:
             left -= 6;
@@ -982,14 +1245,14 @@ int Z80::Run(int cycles) {
             break;
         case 0x07: // RLCA
             left -= 4;
-            s.a = static_cast<std::uint8_t>(s.a << 1 | s.a >> 7);
-            s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) |
-                                            (s.a & (kFlagXY | kFlagC)));
+            s.a = static_cast<uint8_t>(s.a << 1 | s.a >> 7);
+            s.f = static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) |
+                                       (s.a & (kFlagXY | kFlagC)));
             break;
         case 0x08: { // EX AF,AF'
             left -= 4;
-            const std::uint8_t a = s.a;
-            const std::uint8_t f = s.f;
+            const uint8_t a = s.a;
+            const uint8_t f = s.f;
             s.a = s.a2;
             s.f = s.f2;
             s.a2 = a;
@@ -1024,9 +1287,9 @@ int Z80::Run(int cycles) {
         case 0x0F: { // RRCA
             left -= 4;
             const unsigned carry = s.a & 1u;
-            s.a = static_cast<std::uint8_t>(s.a >> 1 | s.a << 7);
-            s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | (s.a & kFlagXY) |
-                                            carry);
+            s.a = static_cast<uint8_t>(s.a >> 1 | s.a << 7);
+            s.f =
+                static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | (s.a & kFlagXY) | carry);
             break;
         }
         case 0x10: // DJNZ
@@ -1045,7 +1308,7 @@ int Z80::Run(int cycles) {
         case 0x12: // LD (DE),A
             left -= 7;
             Store(De(s), s.a);
-            s.wz = Pair(s.a, static_cast<std::uint8_t>(s.e + 1));
+            s.wz = Pair(s.a, static_cast<uint8_t>(s.e + 1));
             break;
         case 0x13:
             left -= 6;
@@ -1066,9 +1329,9 @@ int Z80::Run(int cycles) {
         case 0x17: { // RLA
             left -= 4;
             const unsigned carry = s.a >> 7;
-            s.a = static_cast<std::uint8_t>(s.a << 1 | (s.f & kFlagC));
-            s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | (s.a & kFlagXY) |
-                                            carry);
+            s.a = static_cast<uint8_t>(s.a << 1 | (s.f & kFlagC));
+            s.f =
+                static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | (s.a & kFlagXY) | carry);
             break;
         }
         case 0x18:
@@ -1103,9 +1366,9 @@ int Z80::Run(int cycles) {
         case 0x1F: { // RRA
             left -= 4;
             const unsigned carry = s.a & 1u;
-            s.a = static_cast<std::uint8_t>(s.a >> 1 | (s.f & kFlagC) << 7);
-            s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | (s.a & kFlagXY) |
-                                            carry);
+            s.a = static_cast<uint8_t>(s.a >> 1 | (s.f & kFlagC) << 7);
+            s.f =
+                static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | (s.a & kFlagXY) | carry);
             break;
         }
         case 0x20:
@@ -1123,9 +1386,9 @@ int Z80::Run(int cycles) {
             break;
         case 0x22: { // LD (nn),HL
             left -= 16;
-            const std::uint16_t address = Imm16(pc);
+            const uint16_t address = Imm16(pc);
             Write16(address, Hl(s));
-            s.wz = static_cast<std::uint16_t>(address + 1);
+            s.wz = static_cast<uint16_t>(address + 1);
             break;
         }
         case 0x23:
@@ -1163,9 +1426,9 @@ int Z80::Run(int cycles) {
             break;
         case 0x2A: { // LD HL,(nn)
             left -= 16;
-            const std::uint16_t address = Imm16(pc);
+            const uint16_t address = Imm16(pc);
             SetHl(s, Read16(address));
-            s.wz = static_cast<std::uint16_t>(address + 1);
+            s.wz = static_cast<uint16_t>(address + 1);
             break;
         }
         case 0x2B:
@@ -1186,9 +1449,9 @@ int Z80::Run(int cycles) {
             break;
         case 0x2F: // CPL
             left -= 4;
-            s.a = static_cast<std::uint8_t>(~s.a);
-            s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV | kFlagC)) |
-                                            (s.a & kFlagXY) | kFlagH | kFlagN);
+            s.a = static_cast<uint8_t>(~s.a);
+            s.f = static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV | kFlagC)) |
+                                       (s.a & kFlagXY) | kFlagH | kFlagN);
             break;
         case 0x30:
             if (!(s.f & kFlagC)) {
@@ -1205,9 +1468,9 @@ int Z80::Run(int cycles) {
             break;
         case 0x32: { // LD (nn),A
             left -= 13;
-            const std::uint16_t address = Imm16(pc);
+            const uint16_t address = Imm16(pc);
             Store(address, s.a);
-            s.wz = Pair(s.a, static_cast<std::uint8_t>(address + 1));
+            s.wz = Pair(s.a, static_cast<uint8_t>(address + 1));
             break;
         }
         case 0x33:
@@ -1216,13 +1479,13 @@ int Z80::Run(int cycles) {
             break;
         case 0x34: {
             left -= 11;
-            const std::uint16_t address = Hl(s);
+            const uint16_t address = Hl(s);
             Store(address, Inc8(s, Load(address)));
             break;
         }
         case 0x35: {
             left -= 11;
-            const std::uint16_t address = Hl(s);
+            const uint16_t address = Hl(s);
             Store(address, Dec8(s, Load(address)));
             break;
         }
@@ -1232,8 +1495,8 @@ int Z80::Run(int cycles) {
             break;
         case 0x37: // SCF
             left -= 4;
-            s.f = static_cast<std::uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | (s.a & kFlagXY) |
-                                            kFlagC);
+            s.f = static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | (s.a & kFlagXY) |
+                                       kFlagC);
             break;
         case 0x38:
             if (s.f & kFlagC) {
@@ -1250,9 +1513,9 @@ int Z80::Run(int cycles) {
             break;
         case 0x3A: { // LD A,(nn)
             left -= 13;
-            const std::uint16_t address = Imm16(pc);
+            const uint16_t address = Imm16(pc);
             s.a = Load(address);
-            s.wz = static_cast<std::uint16_t>(address + 1);
+            s.wz = static_cast<uint16_t>(address + 1);
             break;
         }
         case 0x3B:
@@ -1273,9 +1536,9 @@ int Z80::Run(int cycles) {
             break;
         case 0x3F: // CCF: H takes the old carry
             left -= 4;
-            s.f = static_cast<std::uint8_t>(((s.f & (kFlagS | kFlagZ | kFlagPV | kFlagC)) |
-                                             ((s.f & kFlagC) << 4) | (s.a & kFlagXY)) ^
-                                            kFlagC);
+            s.f = static_cast<uint8_t>(((s.f & (kFlagS | kFlagZ | kFlagPV | kFlagC)) |
+                                        ((s.f & kFlagC) << 4) | (s.a & kFlagXY)) ^
+                                       kFlagC);
             break;
 
             RIX_LD_ROW(0x40, s.b)
@@ -1377,7 +1640,7 @@ int Z80::Run(int cycles) {
         case 0xD3: { // OUT (n),A
             left -= 11;
             const unsigned n = Imm8(pc);
-            s.wz = Pair(s.a, static_cast<std::uint8_t>(n + 1));
+            s.wz = Pair(s.a, static_cast<uint8_t>(n + 1));
             PortOut(static_cast<unsigned>(s.a) << 8 | n, s.a, pc, left, refresh);
             break;
         }
@@ -1391,7 +1654,7 @@ int Z80::Run(int cycles) {
             break;
         case 0xD9: { // EXX
             left -= 4;
-            std::uint8_t t = s.b;
+            uint8_t t = s.b;
             s.b = s.b2;
             s.b2 = t;
             t = s.c;
@@ -1414,7 +1677,7 @@ int Z80::Run(int cycles) {
         case 0xDB: { // IN A,(n)
             left -= 11;
             const unsigned port = static_cast<unsigned>(s.a) << 8 | Imm8(pc);
-            s.wz = static_cast<std::uint16_t>(port + 1);
+            s.wz = static_cast<uint16_t>(port + 1);
             s.a = PortIn(port, pc, left, refresh);
             break;
         }
@@ -1431,7 +1694,7 @@ int Z80::Run(int cycles) {
             break;
         case 0xE3: { // EX (SP),HL
             left -= 19;
-            const std::uint16_t v = Read16(s.sp);
+            const uint16_t v = Read16(s.sp);
             Store(s.sp + 1u, s.h);
             Store(s.sp, s.l);
             SetHl(s, v);
@@ -1452,7 +1715,7 @@ int Z80::Run(int cycles) {
             break;
         case 0xEB: { // EX DE,HL
             left -= 4;
-            std::uint8_t t = s.d;
+            uint8_t t = s.d;
             s.d = s.h;
             s.h = t;
             t = s.e;
@@ -1473,9 +1736,9 @@ int Z80::Run(int cycles) {
             break;
         case 0xF1: {
             left -= 10;
-            const std::uint16_t v = Pop();
-            s.a = static_cast<std::uint8_t>(v >> 8);
-            s.f = static_cast<std::uint8_t>(v);
+            const uint16_t v = Pop();
+            s.a = static_cast<uint8_t>(v >> 8);
+            s.f = static_cast<uint8_t>(v);
             break;
         }
         case 0xF3: // DI
@@ -1527,8 +1790,8 @@ int Z80::Run(int cycles) {
         const unsigned kind = (op >> 3) & 7;
         const unsigned reg = op & 7;
         if (reg == 6) {
-            const std::uint16_t address = Hl(s);
-            std::uint8_t v = Load(address);
+            const uint16_t address = Hl(s);
+            uint8_t v = Load(address);
             switch (op >> 6) {
             case 0:
                 left -= 15;
@@ -1549,7 +1812,7 @@ int Z80::Run(int cycles) {
             }
         } else {
             left -= 8;
-            std::uint8_t& r = s.*kReg8[reg];
+            uint8_t& r = s.*kReg8[reg];
             switch (op >> 6) {
             case 0:
                 r = Rotate(s, kind, r);
@@ -1558,10 +1821,10 @@ int Z80::Run(int cycles) {
                 Bit(s, kind, r, r);
                 break;
             case 2:
-                r = static_cast<std::uint8_t>(r & ~(1u << kind));
+                r = static_cast<uint8_t>(r & ~(1u << kind));
                 break;
             default:
-                r = static_cast<std::uint8_t>(r | 1u << kind);
+                r = static_cast<uint8_t>(r | 1u << kind);
                 break;
             }
         }
@@ -1574,259 +1837,7 @@ int Z80::Run(int cycles) {
         left -= 4;
         ++refresh;
         op = Read(pc++);
-        switch (op) {
-        case 0x09:
-            left -= 15 - 4;
-            *xy = Add16(s, *xy, Bc(s));
-            break;
-        case 0x19:
-            left -= 15 - 4;
-            *xy = Add16(s, *xy, De(s));
-            break;
-        case 0x29:
-            left -= 15 - 4;
-            *xy = Add16(s, *xy, *xy);
-            break;
-        case 0x39:
-            left -= 15 - 4;
-            *xy = Add16(s, *xy, s.sp);
-            break;
-        case 0x21:
-            left -= 14 - 4;
-            *xy = Imm16(pc);
-            break;
-        case 0x22: {
-            left -= 20 - 4;
-            const std::uint16_t address = Imm16(pc);
-            Write16(address, *xy);
-            s.wz = static_cast<std::uint16_t>(address + 1);
-            break;
-        }
-        case 0x23:
-            left -= 10 - 4;
-            ++*xy;
-            break;
-        case 0x24:
-            left -= 8 - 4;
-            SetHigh(*xy, Inc8(s, *xy >> 8));
-            break;
-        case 0x25:
-            left -= 8 - 4;
-            SetHigh(*xy, Dec8(s, *xy >> 8));
-            break;
-        case 0x26:
-            left -= 11 - 4;
-            SetHigh(*xy, Imm8(pc));
-            break;
-        case 0x2A: {
-            left -= 20 - 4;
-            const std::uint16_t address = Imm16(pc);
-            *xy = Read16(address);
-            s.wz = static_cast<std::uint16_t>(address + 1);
-            break;
-        }
-        case 0x2B:
-            left -= 10 - 4;
-            --*xy;
-            break;
-        case 0x2C:
-            left -= 8 - 4;
-            SetLow(*xy, Inc8(s, *xy & 0xFFu));
-            break;
-        case 0x2D:
-            left -= 8 - 4;
-            SetLow(*xy, Dec8(s, *xy & 0xFFu));
-            break;
-        case 0x2E:
-            left -= 11 - 4;
-            SetLow(*xy, Imm8(pc));
-            break;
-        case 0x34: {
-            left -= 23 - 4;
-            const std::uint16_t address = Indexed(pc, *xy);
-            Store(address, Inc8(s, Load(address)));
-            break;
-        }
-        case 0x35: {
-            left -= 23 - 4;
-            const std::uint16_t address = Indexed(pc, *xy);
-            Store(address, Dec8(s, Load(address)));
-            break;
-        }
-        case 0x36: {
-            left -= 19 - 4;
-            const std::uint16_t address = Indexed(pc, *xy);
-            Store(address, Imm8(pc));
-            break;
-        }
-
-// LD r,IXh / LD r,IXl / LD r,(IX+d) for the destinations other than H, L and (HL).
-#define RIX_XY_LD_ROW(base, dst)                                                                   \
-    case base + 4:                                                                                 \
-        left -= 8 - 4;                                                                             \
-        dst = static_cast<std::uint8_t>(*xy >> 8);                                                 \
-        break;                                                                                     \
-    case base + 5:                                                                                 \
-        left -= 8 - 4;                                                                             \
-        dst = static_cast<std::uint8_t>(*xy);                                                      \
-        break;                                                                                     \
-    case base + 6:                                                                                 \
-        left -= 19 - 4;                                                                            \
-        dst = Load(Indexed(pc, *xy));                                                              \
-        break;
-// ALU operations with IXh, IXl and (IX+d).
-#define RIX_XY_ALU_ROW(base, OP)                                                                   \
-    case base + 4:                                                                                 \
-        left -= 8 - 4;                                                                             \
-        OP(s, static_cast<std::uint8_t>(*xy >> 8));                                                \
-        break;                                                                                     \
-    case base + 5:                                                                                 \
-        left -= 8 - 4;                                                                             \
-        OP(s, static_cast<std::uint8_t>(*xy));                                                     \
-        break;                                                                                     \
-    case base + 6:                                                                                 \
-        left -= 19 - 4;                                                                            \
-        OP(s, Load(Indexed(pc, *xy)));                                                             \
-        break;
-
-            RIX_XY_LD_ROW(0x40, s.b)
-            RIX_XY_LD_ROW(0x48, s.c)
-            RIX_XY_LD_ROW(0x50, s.d)
-            RIX_XY_LD_ROW(0x58, s.e)
-            RIX_XY_LD_ROW(0x78, s.a)
-
-        // LD IXh,r and LD IXl,r; (IX+d) loads the real H or L.
-        case 0x60:
-            left -= 8 - 4;
-            SetHigh(*xy, s.b);
-            break;
-        case 0x61:
-            left -= 8 - 4;
-            SetHigh(*xy, s.c);
-            break;
-        case 0x62:
-            left -= 8 - 4;
-            SetHigh(*xy, s.d);
-            break;
-        case 0x63:
-            left -= 8 - 4;
-            SetHigh(*xy, s.e);
-            break;
-        case 0x65:
-            left -= 8 - 4;
-            SetHigh(*xy, *xy & 0xFFu);
-            break;
-        case 0x66:
-            left -= 19 - 4;
-            s.h = Load(Indexed(pc, *xy));
-            break;
-        case 0x67:
-            left -= 8 - 4;
-            SetHigh(*xy, s.a);
-            break;
-        case 0x68:
-            left -= 8 - 4;
-            SetLow(*xy, s.b);
-            break;
-        case 0x69:
-            left -= 8 - 4;
-            SetLow(*xy, s.c);
-            break;
-        case 0x6A:
-            left -= 8 - 4;
-            SetLow(*xy, s.d);
-            break;
-        case 0x6B:
-            left -= 8 - 4;
-            SetLow(*xy, s.e);
-            break;
-        case 0x6C:
-            left -= 8 - 4;
-            SetLow(*xy, *xy >> 8);
-            break;
-        case 0x6E:
-            left -= 19 - 4;
-            s.l = Load(Indexed(pc, *xy));
-            break;
-        case 0x6F:
-            left -= 8 - 4;
-            SetLow(*xy, s.a);
-            break;
-
-        // LD (IX+d),r stores the real H and L.
-        case 0x70:
-            left -= 19 - 4;
-            Store(Indexed(pc, *xy), s.b);
-            break;
-        case 0x71:
-            left -= 19 - 4;
-            Store(Indexed(pc, *xy), s.c);
-            break;
-        case 0x72:
-            left -= 19 - 4;
-            Store(Indexed(pc, *xy), s.d);
-            break;
-        case 0x73:
-            left -= 19 - 4;
-            Store(Indexed(pc, *xy), s.e);
-            break;
-        case 0x74:
-            left -= 19 - 4;
-            Store(Indexed(pc, *xy), s.h);
-            break;
-        case 0x75:
-            left -= 19 - 4;
-            Store(Indexed(pc, *xy), s.l);
-            break;
-        case 0x77:
-            left -= 19 - 4;
-            Store(Indexed(pc, *xy), s.a);
-            break;
-
-            RIX_XY_ALU_ROW(0x80, Add)
-            RIX_XY_ALU_ROW(0x88, Adc)
-            RIX_XY_ALU_ROW(0x90, Sub)
-            RIX_XY_ALU_ROW(0x98, Sbc)
-            RIX_XY_ALU_ROW(0xA0, And)
-            RIX_XY_ALU_ROW(0xA8, Xor)
-            RIX_XY_ALU_ROW(0xB0, Or)
-            RIX_XY_ALU_ROW(0xB8, Cp)
-#undef RIX_XY_LD_ROW
-#undef RIX_XY_ALU_ROW
-
-        case 0xCB:
-            s.pc = pc;
-            left -= ExecuteIndexedBit(*xy);
-            pc = s.pc;
-            break;
-        case 0xE1:
-            left -= 14 - 4;
-            *xy = Pop();
-            break;
-        case 0xE3: { // EX (SP),IX
-            left -= 23 - 4;
-            const std::uint16_t v = Read16(s.sp);
-            Store(s.sp + 1u, *xy >> 8);
-            Store(s.sp, *xy);
-            *xy = v;
-            s.wz = v;
-            break;
-        }
-        case 0xE5:
-            left -= 15 - 4;
-            Push(*xy);
-            break;
-        case 0xE9:
-            left -= 8 - 4;
-            pc = *xy;
-            break;
-        case 0xF9:
-            left -= 10 - 4;
-            s.sp = *xy;
-            break;
-        case 0xDD:
-        case 0xFD:
-        case 0xED:
+        if (op == 0xDD || op == 0xFD || op == 0xED) {
             // Another prefix: the first one was a 4-cycle no-op. No interrupt comes between a
             // prefix and what follows it, so a cut here is marked to keep that on resuming.
             if (left > 0) {
@@ -1835,15 +1846,20 @@ int Z80::Run(int cycles) {
             --pc;
             --refresh;
             s.intDelay = true;
-            break;
-        default:
-            goto dispatch;
+        } else {
+            s.pc = pc;
+            const int rest = ExecuteIndexed(op, *xy, left);
+            if (rest == kNotIndexed) {
+                goto dispatch;
+            }
+            left = rest;
+            pc = s.pc;
         }
     }
 
     s.pc = pc;
     s.r = FoldRefresh(s.r, refresh);
-    s.cycles += static_cast<std::uint64_t>(static_cast<std::int64_t>(cycles) - left);
+    s.cycles += static_cast<uint64_t>(static_cast<int64_t>(cycles) - left);
     runBudget_ = 0;
     cyclesLeft_ = 0;
     return -left;
