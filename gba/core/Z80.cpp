@@ -1052,8 +1052,9 @@ int Z80::ExecuteExtended(int left) {
     return left;
 }
 
-// One function holds the whole interpreter so that PC, the cycle budget and the R count live in
-// machine registers; everything else is in state_.
+// The loop, interrupts, the unprefixed and the CB group. PC, the cycle budget and the R count
+// live in machine registers here; they are written back to state_ around the calls into the
+// DD/FD, ED and interrupt functions and the port callbacks, and at the end.
 int Z80::Run(int cycles) {
     if (cycles <= 0) {
         return -cycles;

@@ -12,7 +12,8 @@
 namespace rix::emu {
 
 // Memory is reached through tables of page pointers, so an ordinary byte access costs one table
-// load and no call. 1 KiB pages match the machine's smallest mirrored block (its 1 KiB of RAM).
+// load, with no callback and no virtual call. 1 KiB pages match the machine's smallest mirrored
+// block (its 1 KiB of RAM).
 inline constexpr int kZ80PageBits = 10;
 inline constexpr uint32_t kZ80PageSize = 1u << kZ80PageBits;
 inline constexpr int kZ80PageCount = 0x10000 >> kZ80PageBits;
@@ -68,9 +69,8 @@ public:
 
     // Executes instructions (or accepts interrupts, or idles in HALT) until at least `cycles`
     // cycles are spent; returns how many more than `cycles` were spent (less than the last
-    // instruction's length), so running
-    // `lineLength - overrun` next keeps a caller exactly on its line grid. Nothing runs when
-    // `cycles` <= 0, and -`cycles` comes back.
+    // instruction's length), so that running `lineLength - overrun` next keeps a caller exactly
+    // on its line grid. Nothing runs when `cycles` <= 0, and -`cycles` comes back.
     RIX_IWRAM_CODE int Run(int cycles);
 
     // One instruction (or one interrupt acceptance, or one 4-cycle HALT step); returns its cycles.
@@ -81,7 +81,7 @@ public:
 
     // Total cycles spent, including the instruction under way when called from a callback.
     uint64_t ElapsedCycles() const {
-        return state_.cycles + static_cast<uint64_t>(runBudget_ - cyclesLeft_);
+        return state_.cycles + static_cast<uint64_t>(int64_t{runBudget_} - cyclesLeft_);
     }
 
     // Points the pages of [address, address + size) at consecutive kZ80PageSize blocks of
