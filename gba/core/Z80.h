@@ -1,0 +1,154 @@
+// The Z80 CPU of the emulated machine: every documented and undocumented instruction, exact
+// cycle counts, the undocumented flag bits 3 and 5, MEMPTR, the R register, NMI and the
+// maskable interrupt in modes 0, 1 and 2.
+//
+// Portable: no heap, no exceptions, no RTTI, no C++ library (the GBA toolchain has none).
+#pragma once
+
+#include <stdint.h>
+
+#include "core/Platform.h"
+
+namespace rix::emu {
+
+// Memory is reached through tables of page pointers, so an ordinary byte access costs one table
+// load, with no callback and no virtual call. 1 KiB pages match the machine's smallest mirrored
+// block (its 1 KiB of RAM).
+inline constexpr int kZ80PageBits = 10;
+inline constexpr uint32_t kZ80PageSize = 1u << kZ80PageBits;
+inline constexpr int kZ80PageCount = 0x10000 >> kZ80PageBits;
+
+// Callbacks for memory pages without a pointer and for the I/O ports. `context` is the value
+// given with the callbacks. Inside a port callback, Z80::State() holds the registers as they
+// stand at the access and Z80::ElapsedCycles() counts the instruction under way. Memory
+// callbacks (bank switching, memory-mapped hardware) get only the address: to them State() and
+// ElapsedCycles() are as when Run began. Any callback may change the interrupt lines but must
+// not call Run, Reset or SetState.
+using Z80MemoryRead = uint8_t (*)(void* context, uint16_t address);
+using Z80MemoryWrite = void (*)(void* context, uint16_t address, uint8_t value);
+using Z80PortRead = uint8_t (*)(void* context, uint16_t port);
+using Z80PortWrite = void (*)(void* context, uint16_t port, uint8_t value);
+
+// Everything that makes up the CPU's state: copy it out and put it back with SetState to save
+// and restore the CPU exactly, also between two halves of an EI or of a prefix chain.
+struct Z80State {
+    uint8_t a = 0xFF, f = 0xFF, b = 0xFF, c = 0xFF, d = 0xFF, e = 0xFF, h = 0xFF, l = 0xFF;
+    // The alternate set, swapped in by EX AF,AF' and EXX.
+    uint8_t a2 = 0xFF, f2 = 0xFF, b2 = 0xFF, c2 = 0xFF;
+    uint8_t d2 = 0xFF, e2 = 0xFF, h2 = 0xFF, l2 = 0xFF;
+    uint16_t ix = 0xFFFF, iy = 0xFFFF, sp = 0xFFFF, pc = 0;
+    // MEMPTR, the internal address latch; it shows through flag bits 3 and 5 of BIT n,(HL).
+    uint16_t wz = 0;
+    uint8_t i = 0, r = 0;
+    uint8_t im = 0; // interrupt mode 0, 1 or 2
+    bool iff1 = false, iff2 = false;
+    bool halted = false;
+    // No interrupt may be taken before the next instruction: the last thing executed was an EI
+    // or a prefix, and the cycle budget ran out right behind it.
+    bool intDelay = false;
+    // The last instruction was LD A,I or LD A,R and ended a run: a maskable interrupt taken
+    // before the next one clears the P/V flag it set.
+    bool ldAirLast = false;
+    bool nmiLine = false;    // the NMI input's level; an NMI is latched on its rising edge
+    bool nmiPending = false; // latched NMI not yet taken
+    bool irqLine = false;    // the maskable interrupt input (a level)
+    uint8_t irqData = 0xFF;  // what the interrupting device puts on the bus (IM 0 and IM 2)
+    uint64_t cycles = 0;     // cycles spent since construction
+
+    bool operator==(const Z80State&) const = default;
+};
+
+class Z80 {
+public:
+    // The registers as after Reset, no memory (reads give 0xFF, writes are lost), no ports.
+    Z80();
+
+    // The /RESET input: PC, I, R, IFF1/2, IM and MEMPTR cleared, AF and SP set to FFFFh, HALT
+    // left, a latched NMI dropped. Other registers, the input lines and the cycle count stay.
+    void Reset();
+
+    // Executes instructions (or accepts interrupts, or idles in HALT) until at least `cycles`
+    // cycles are spent; returns how many more than `cycles` were spent (less than the last
+    // instruction's length), so that running `lineLength - overrun` next keeps a caller exactly
+    // on its line grid. Nothing runs when `cycles` <= 0, and -`cycles` comes back.
+    RIX_IWRAM_CODE int Run(int cycles);
+
+    // One instruction (or one interrupt acceptance, or one 4-cycle HALT step); returns its cycles.
+    int Step() { return Run(1) + 1; }
+
+    const Z80State& State() const { return state_; }
+    void SetState(const Z80State& state);
+
+    // Total cycles spent, including the instruction under way when called from a callback.
+    uint64_t ElapsedCycles() const {
+        return state_.cycles + static_cast<uint64_t>(int64_t{runBudget_} - cyclesLeft_);
+    }
+
+    // Points the pages of [address, address + size) at consecutive kZ80PageSize blocks of
+    // `data`, or detaches them (null). Returns false, and changes nothing, unless address and
+    // size are multiples of kZ80PageSize within the 64 KiB space. `data` must outlive its use.
+    // Reads from a detached page go to the read callback (0xFF without one); writes to a
+    // detached page go to the write callback (lost without one).
+    bool MapRead(uint32_t address, uint32_t size, const uint8_t* data);
+    bool MapWrite(uint32_t address, uint32_t size, uint8_t* data);
+    void SetMemoryCallbacks(void* context, Z80MemoryRead read, Z80MemoryWrite write);
+
+    // Port reads without a callback give 0xFF; writes without one are lost. The port address
+    // is the full 16 bits the CPU puts out (A or B in the high byte, as the instruction does).
+    void SetPortCallbacks(void* context, Z80PortRead read, Z80PortWrite write);
+
+    // NMI: edge-triggered, taken once per rising edge even while interrupts are disabled.
+    void SetNmiLine(bool asserted);
+    void TriggerNmi() {
+        SetNmiLine(true);
+        SetNmiLine(false);
+    }
+    // The maskable interrupt: a level, taken while asserted and IFF1 is set. `data` is the byte
+    // the device answers the acknowledge with: the vector's low byte in IM 2, the instruction
+    // executed in IM 0 (an RST in practice; the bytes of a longer instruction after the first
+    // come from memory at PC). IM 1 ignores it.
+    void SetIrqLine(bool asserted, uint8_t data = 0xFF);
+
+    // A byte as the CPU would read it (callbacks included); for debuggers and tests.
+    uint8_t Peek(uint16_t address);
+
+private:
+    uint8_t Read(unsigned address);
+    uint8_t Load(unsigned address);
+    void Store(unsigned address, unsigned value);
+    uint8_t ReadSlow(uint16_t address);
+    void WriteSlow(uint16_t address, uint8_t value);
+    uint8_t Imm8(uint16_t& pc);
+    uint16_t Imm16(uint16_t& pc);
+    uint16_t FetchWord(unsigned address);
+    uint16_t Read16(unsigned address);
+    void Write16(unsigned address, unsigned value);
+    void Push(unsigned value);
+    uint16_t Pop();
+    void Jr(uint16_t& pc);
+    uint16_t Indexed(uint16_t& pc, unsigned base);
+    void Sync(uint16_t pc, int left, unsigned refresh);
+    int AcceptInterrupt();
+    RIX_IWRAM_CODE int ExecuteIndexed(unsigned op, uint16_t& xy, int left);
+    RIX_IWRAM_CODE int ExecuteIndexedBit(unsigned base);
+    RIX_IWRAM_CODE int ExecuteExtended(int left);
+    uint8_t PortIn(unsigned port, uint16_t pc, int left, unsigned refresh);
+    void PortOut(unsigned port, unsigned value, uint16_t pc, int left, unsigned refresh);
+    void UpdateIntCheck() { intCheck_ = state_.nmiPending || (state_.irqLine && state_.iff1); }
+
+    // The page tables come first: the hot path indexes them straight off the object's address.
+    const uint8_t* readPages_[kZ80PageCount] = {};
+    uint8_t* writePages_[kZ80PageCount] = {};
+    Z80State state_;
+    void* memoryContext_ = nullptr;
+    Z80MemoryRead memoryRead_ = nullptr;
+    Z80MemoryWrite memoryWrite_ = nullptr;
+    void* portContext_ = nullptr;
+    Z80PortRead portRead_ = nullptr;
+    Z80PortWrite portWrite_ = nullptr;
+    bool intCheck_ = false; // an interrupt would be taken at the next instruction boundary
+    int runBudget_ = 0;     // cycles asked of the Run under way
+    int cyclesLeft_ = 0;    // of them still to spend, as of the last callback
+};
+
+} // namespace rix::emu
