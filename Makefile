@@ -42,12 +42,14 @@ run: deps
 	cd run && ../build/default/ui/rix
 
 # Pictures of the real windows under Xvfb, with the example ROM added: the main window and the
-# configuration dialog with a preset and with "Custom", saved as build/rix-*.png.
+# configuration dialog with a preset and with "Custom", saved as build/rix-*.png; then the GBA
+# menu and a game page of a three-game cartridge, 3x, as build/gba-*.png.
 screenshot: deps
 	cmake --preset default
-	cmake --build --preset default --target rix-screenshot
+	cmake --build --preset default --target rix-screenshot rix-build gba-shot
 	xvfb-run -a -s "-screen 0 1024x768x24" \
 	  build/default/ui/rix-screenshot resources/Rix.INI resources/examples/hello.col build
+	scripts/screenshot-gba build/default
 
 # Rebuilds the emulator image into resources/ (needs arm-none-eabi-g++).
 gba: deps
