@@ -56,13 +56,7 @@ void CheckCartridgeSize(const TCustomIniFile& ini, const std::vector<RomRow>& ro
 
 // Copies exactly `size` bytes of an open ROM file; a file of another size by now is an error.
 void CopyRom(File& rom, std::uint64_t size, File& out) {
-    std::vector<std::uint8_t> buffer(1u << 20);
-    while (size > 0) {
-        const std::size_t chunk = std::size_t(std::min<std::uint64_t>(size, buffer.size()));
-        rom.ReadExact(buffer.data(), chunk);
-        out.WriteAll(buffer.data(), chunk);
-        size -= chunk;
-    }
+    out.CopyFrom(rom, size);
     std::uint8_t extra = 0;
     if (rom.ReadSome(&extra, 1) != 0) {
         throw StreamReadError();
@@ -178,8 +172,9 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
         host.ProgressStep();
     }
 
-    // 13. Close: the complete image takes the place of Rix.gba.
-    output.Commit();
+    // 13. Close: the complete image takes the place of Rix.gba. It can always be built again,
+    //     so it is not forced to disk first (that would double the build's time).
+    output.Commit(false);
 
     // 14.-15. Success, then the bar goes back to 0.
     host.ShowMessage(buildmsg::kSuccessCaption,

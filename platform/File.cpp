@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 #include <utility>
 
 namespace rix {
@@ -146,6 +148,37 @@ void File::WriteAll(const void* buffer, std::size_t length) {
     }
 }
 
+void File::CopyFrom(File& source, std::uint64_t length) {
+    while (length > 0) {
+        const std::size_t chunk = std::size_t(std::min<std::uint64_t>(length, 1u << 30));
+        const ssize_t copied = ::copy_file_range(source.fd_, nullptr, fd_, nullptr, chunk, 0);
+        if (copied > 0) {
+            length -= std::uint64_t(copied);
+            continue;
+        }
+        if (copied == 0) {
+            throw StreamReadError(); // the source ended early
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT) {
+            throw StreamWriteError();
+        }
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            throw StreamReadError();
+        }
+        // Not between these two files: copy through a buffer.
+        std::vector<unsigned char> buffer(std::size_t(std::min<std::uint64_t>(length, 1u << 20)));
+        while (length > 0) {
+            const std::size_t part = std::size_t(std::min<std::uint64_t>(length, buffer.size()));
+            source.ReadExact(buffer.data(), part);
+            WriteAll(buffer.data(), part);
+            length -= part;
+        }
+    }
+}
+
 void File::Flush() {
     if (::fsync(fd_) != 0 && errno != EINVAL) {
         throw StreamWriteError();
@@ -199,8 +232,10 @@ AtomicFile AtomicFile::Create(const std::string& target, const std::string& erro
     return AtomicFile(File(fd), pattern, target, errorPath);
 }
 
-void AtomicFile::Commit() {
-    file_.Flush();
+void AtomicFile::Commit(bool durable) {
+    if (durable) {
+        file_.Flush();
+    }
     file_.Close();
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         throw CannotCreateFile(errorPath_);

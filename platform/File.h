@@ -39,6 +39,9 @@ public:
     std::size_t ReadSome(void* buffer, std::size_t length);
     // Writes all bytes; "Stream write error" when fewer are written.
     void WriteAll(const void* buffer, std::size_t length);
+    // Copies exactly `length` bytes from `source`'s position to this file's position, in the
+    // kernel where it can. "Stream read error" when the source ends first.
+    void CopyFrom(File& source, std::uint64_t length);
     void Flush();
     void Close();
 
@@ -66,9 +69,10 @@ public:
 
     File& Stream() { return file_; }
     const std::string& TemporaryPath() const { return temp_; }
-    // Flushes and renames over the target; "Stream write error" when the data cannot be made
-    // durable, "Cannot create file %s" when the rename fails.
-    void Commit();
+    // Renames over the target, after making the data durable when `durable` (what cannot be
+    // made again, like the settings); "Stream write error" when the data cannot be flushed,
+    // "Cannot create file %s" when the rename fails.
+    void Commit(bool durable = true);
 
 private:
     AtomicFile(File file, std::string temp, std::string target, std::string errorPath);
