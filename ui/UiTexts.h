@@ -1,6 +1,8 @@
 // The desktop program's own texts. Captions of components live in Unit1.ui and Unit2.ui.
 #pragma once
 
+#include "format/CartTable.h"
+
 #include <string_view>
 
 namespace rix::ui::text {
@@ -28,6 +30,6 @@ inline constexpr std::string_view kAboutText =
     "play Colecovision games.";
 
 // The longest display name: the name field of a configuration record.
-inline constexpr int kDisplayNameLength = 47;
+inline constexpr int kDisplayNameLength = int(format::kRecordNameLength);
 
 } // namespace rix::ui::text
