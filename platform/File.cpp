@@ -194,7 +194,13 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
       target_(std::move(other.target_)), errorPath_(std::move(other.errorPath_)),
       committed_(std::exchange(other.committed_, true)) {}
 
-AtomicFile AtomicFile::Create(const std::string& target, const std::string& errorPath) {
+AtomicFile AtomicFile::Create(const std::string& link, const std::string& errorPath) {
+    // Through a symbolic link the file it names is replaced, not the link.
+    std::string target = link;
+    if (char* real = ::realpath(link.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+    }
     const std::string dir = DirectoryOf(target);
     if (!DirectoryExists(dir) || IsReadOnlyPath(dir)) {
         throw CannotCreateFile(errorPath);

@@ -111,6 +111,18 @@ TEST(AtomicFile, RefusesWhatCannotBeCreated) {
     EXPECT_EQ(ReadFileText(held), "keep");
 }
 
+TEST(AtomicFile, ReplacesTheFileBehindASymbolicLink) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "real");
+    WriteFileText(dir / "real/Rix.INI", "old");
+    std::filesystem::create_symlink(dir / "real/Rix.INI", dir / "Rix.INI");
+    AtomicFile out = AtomicFile::Create(dir / "Rix.INI", dir / "Rix.INI");
+    out.Stream().WriteAll("new", 3);
+    out.Commit();
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "Rix.INI"));
+    EXPECT_EQ(ReadFileText(dir / "real/Rix.INI"), "new");
+}
+
 TEST(AtomicFile, KeepsTheTargetsPermissions) {
     TempDir dir;
     const std::string target = dir / "f";
