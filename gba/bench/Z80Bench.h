@@ -29,9 +29,10 @@ struct Results {
     std::uint32_t z80Cycles[kRamPlacements];
     std::uint32_t armCycles[kRamPlacements]; // timer overhead already taken off
     std::uint32_t digest[kRamPlacements];    // MixDigest after the run
-    std::uint32_t vdpLines;                  // lines timed in each of the two video runs
-    std::uint32_t vdpDrawCycles;             // ScanLine(line, buffer) over vdpLines lines
-    std::uint32_t vdpStatusCycles;           // ScanLine(line, nullptr) over vdpLines lines
+    std::uint32_t vdpLines;                  // lines timed in each of the video runs
+    std::uint32_t vdpDrawCycles;   // ScanLine(line, buffer) over vdpLines lines, with sprites
+    std::uint32_t vdpStatusCycles; // ScanLine(line, nullptr), with sprites
+    std::uint32_t vdpPlainCycles;  // ScanLine(line, buffer) without sprites
 };
 
 // The machine's frame: 262 lines of 228 Z80 cycles, each run as one Run call.
@@ -225,5 +226,18 @@ inline std::uint32_t MixDigest(const rix::emu::Z80& cpu, const MixChips& chips,
     crc = rix::format::Crc32Update(crc, chips.vdp.Vram(), rix::emu::Vdp::kVramSize);
     return rix::format::Crc32Finish(crc);
 }
+
+// One machine for the whole run, as a host repeats it; returns the digest.
+struct MixMachine {
+    rix::emu::Z80 cpu;
+    MixChips chips;
+    std::uint8_t ram[kRamSize] = {};
+
+    std::uint32_t Run() {
+        PrepareMix(cpu, chips, ram);
+        RunMix(cpu);
+        return MixDigest(cpu, chips, ram);
+    }
+};
 
 } // namespace rix::gba::bench

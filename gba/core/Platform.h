@@ -30,11 +30,21 @@
 // Rarely taken paths (memory callbacks): kept out of the hot loop's way.
 #define RIX_COLD __attribute__((cold, noinline))
 
-// Where the Z80's rarer instruction groups live (see gba/core/README.md, Performance): the
-// DD/FD forms with IXh/IXl and the like, and the ED group but for the block instructions.
-#ifndef RIX_Z80_INDEXED_CODE
-#define RIX_Z80_INDEXED_CODE RIX_ROM_CODE
+// Where the Z80's parts live (see gba/core/README.md, Performance, for what each costs). Each
+// can be overridden with -D to measure another placement with the benchmark image.
+//   RIX_Z80_LOOP   Run: the loop, the unprefixed, CB, and the common DD/FD instructions
+//   RIX_Z80_HOT    what Run calls on the way: memory and flag helpers, the block group, DDCB
+//   RIX_Z80_RARE   the rest of the DD/FD group (IXh/IXl and the like) and of the ED group
+//   RIX_Z80_TABLE  the flag table
+#ifndef RIX_Z80_LOOP
+#define RIX_Z80_LOOP RIX_IWRAM_CODE
 #endif
-#ifndef RIX_Z80_EXTENDED_CODE
-#define RIX_Z80_EXTENDED_CODE RIX_ROM_CODE
+#ifndef RIX_Z80_HOT
+#define RIX_Z80_HOT RIX_IWRAM_HELPER
+#endif
+#ifndef RIX_Z80_RARE
+#define RIX_Z80_RARE RIX_ROM_CODE
+#endif
+#ifndef RIX_Z80_TABLE
+#define RIX_Z80_TABLE RIX_IWRAM_TABLE
 #endif

@@ -38,7 +38,7 @@ constexpr FlagTables MakeFlagTables() {
     return t;
 }
 
-RIX_IWRAM_TABLE constexpr FlagTables kFlags = MakeFlagTables();
+RIX_Z80_TABLE constexpr FlagTables kFlags = MakeFlagTables();
 
 // The register an opcode's 3-bit field names: B C D E H L - A (6, the (HL) slot, is never used
 // this way; it would name F). Z80State lays them out so that this is one XOR.
@@ -127,10 +127,10 @@ inline void SetPair(Z80State& s, unsigned p, unsigned v) {
 
 // --- 8-bit arithmetic and logic ---------------------------------------------------------------
 // The flag computations that many opcodes share are one out-of-line copy each on the GBA
-// (RIX_IWRAM_HELPER), which keeps the interpreter small enough for IWRAM; the one-liners are
+// (RIX_Z80_HOT), which keeps the interpreter small enough for IWRAM; the one-liners are
 // inlined everywhere.
 
-RIX_IWRAM_HELPER void AddA(Z80State& s, unsigned v, unsigned carry) {
+RIX_Z80_HOT void AddA(Z80State& s, unsigned v, unsigned carry) {
     const unsigned a = s.a;
     const unsigned res = a + v + carry;
     s.f =
@@ -139,7 +139,7 @@ RIX_IWRAM_HELPER void AddA(Z80State& s, unsigned v, unsigned carry) {
     s.a = static_cast<uint8_t>(res);
 }
 
-RIX_IWRAM_HELPER unsigned SubFlags(Z80State& s, unsigned v, unsigned carry) {
+RIX_Z80_HOT unsigned SubFlags(Z80State& s, unsigned v, unsigned carry) {
     const unsigned a = s.a;
     const unsigned res = a - v - carry;
     s.f = static_cast<uint8_t>(kFlags.sz[res & 0xFF] | kFlagN | ((res >> 8) & kFlagC) |
@@ -178,7 +178,7 @@ RIX_ALWAYS_INLINE void Cp(Z80State& s, uint8_t v) {
 }
 
 // The eight operations by their opcode bits 5-3, for the forms that decode them.
-RIX_IWRAM_HELPER void Alu(Z80State& s, unsigned kind, uint8_t v) {
+RIX_Z80_HOT void Alu(Z80State& s, unsigned kind, uint8_t v) {
     switch (kind) {
     case 0:
         Add(s, v);
@@ -207,21 +207,21 @@ RIX_IWRAM_HELPER void Alu(Z80State& s, unsigned kind, uint8_t v) {
     }
 }
 
-RIX_IWRAM_HELPER uint8_t Inc8(Z80State& s, unsigned v) {
+RIX_Z80_HOT uint8_t Inc8(Z80State& s, unsigned v) {
     const unsigned res = (v + 1) & 0xFF;
     s.f = static_cast<uint8_t>((s.f & kFlagC) | kFlags.sz[res] | ((res & 0x0F) == 0 ? kFlagH : 0) |
                                (res == 0x80 ? kFlagPV : 0));
     return static_cast<uint8_t>(res);
 }
 
-RIX_IWRAM_HELPER uint8_t Dec8(Z80State& s, unsigned v) {
+RIX_Z80_HOT uint8_t Dec8(Z80State& s, unsigned v) {
     const unsigned res = (v - 1) & 0xFF;
     s.f = static_cast<uint8_t>((s.f & kFlagC) | kFlagN | kFlags.sz[res] |
                                ((res & 0x0F) == 0x0F ? kFlagH : 0) | (res == 0x7F ? kFlagPV : 0));
     return static_cast<uint8_t>(res);
 }
 
-RIX_IWRAM_HELPER void Daa(Z80State& s) {
+RIX_Z80_HOT void Daa(Z80State& s) {
     const unsigned a = s.a;
     const unsigned low = a & 0x0F;
     unsigned diff = 0;
@@ -248,7 +248,7 @@ RIX_IWRAM_HELPER void Daa(Z80State& s) {
 
 // The CB-prefixed shifts and rotates, numbered as in the opcode (bits 5-3):
 // RLC RRC RL RR SLA SRA SLL SRL. SLL shifts a 1 in.
-RIX_IWRAM_HELPER uint8_t Rotate(Z80State& s, unsigned kind, unsigned v) {
+RIX_Z80_HOT uint8_t Rotate(Z80State& s, unsigned kind, unsigned v) {
     unsigned res;
     unsigned carry;
     switch (kind) {
@@ -300,7 +300,7 @@ RIX_ALWAYS_INLINE void Bit(Z80State& s, unsigned n, unsigned v, unsigned xySourc
 
 // --- 16-bit arithmetic ------------------------------------------------------------------------
 
-RIX_IWRAM_HELPER uint16_t Add16(Z80State& s, unsigned x, unsigned v) {
+RIX_Z80_HOT uint16_t Add16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x + v;
     s.wz = static_cast<uint16_t>(x + 1);
     s.f = static_cast<uint8_t>((s.f & (kFlagS | kFlagZ | kFlagPV)) | ((res >> 16) & kFlagC) |
@@ -308,7 +308,7 @@ RIX_IWRAM_HELPER uint16_t Add16(Z80State& s, unsigned x, unsigned v) {
     return static_cast<uint16_t>(res);
 }
 
-RIX_IWRAM_HELPER uint16_t Adc16(Z80State& s, unsigned x, unsigned v) {
+RIX_Z80_HOT uint16_t Adc16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x + v + (s.f & kFlagC);
     s.wz = static_cast<uint16_t>(x + 1);
     s.f =
@@ -318,7 +318,7 @@ RIX_IWRAM_HELPER uint16_t Adc16(Z80State& s, unsigned x, unsigned v) {
     return static_cast<uint16_t>(res);
 }
 
-RIX_IWRAM_HELPER uint16_t Sbc16(Z80State& s, unsigned x, unsigned v) {
+RIX_Z80_HOT uint16_t Sbc16(Z80State& s, unsigned x, unsigned v) {
     const unsigned res = x - v - (s.f & kFlagC);
     s.wz = static_cast<uint16_t>(x + 1);
     s.f = static_cast<uint8_t>(((res >> 8) & (kFlagS | kFlagXY)) |
@@ -335,7 +335,7 @@ RIX_ALWAYS_INLINE void RepeatXY(Z80State& s, unsigned pc) {
 
 // INIR/INDR/OTIR/OTDR while repeating also recompute P/V and H from B as the ALU sees it
 // during the repeat cycles.
-RIX_IWRAM_HELPER void RepeatIoFlags(Z80State& s, unsigned pc, unsigned value) {
+RIX_Z80_HOT void RepeatIoFlags(Z80State& s, unsigned pc, unsigned value) {
     RepeatXY(s, pc);
     const auto flipParity = [&s](unsigned x) {
         if (!(kFlags.szp[x & 7] & kFlagPV)) {
@@ -497,11 +497,11 @@ RIX_ALWAYS_INLINE uint8_t Z80::Read(unsigned address) {
     return ReadSlow(static_cast<uint16_t>(address));
 }
 
-RIX_IWRAM_HELPER uint8_t Z80::Load(unsigned address) {
+RIX_Z80_HOT uint8_t Z80::Load(unsigned address) {
     return Read(address);
 }
 
-RIX_IWRAM_HELPER void Z80::Store(unsigned address, unsigned value) {
+RIX_Z80_HOT void Z80::Store(unsigned address, unsigned value) {
     address &= 0xFFFF;
     const uintptr_t page = writePages_[address >> kZ80PageBits];
     if (page != 0) [[likely]] {
@@ -516,31 +516,50 @@ RIX_ALWAYS_INLINE uint8_t Z80::Imm8(uint16_t& pc) {
 }
 
 RIX_ALWAYS_INLINE uint16_t Z80::Imm16(uint16_t& pc) {
-    const uint16_t v = FetchWord(pc);
+    const uint16_t v = Read16(pc);
     pc = static_cast<uint16_t>(pc + 2);
     return v;
 }
 
-RIX_IWRAM_HELPER uint16_t Z80::FetchWord(unsigned address) {
+// Words: the bytes at address and address + 1 (wrapping at 64 KiB), low byte first. When both
+// lie in one page (all but one address in 1,024) that is one table look-up, no callback.
+RIX_Z80_HOT uint16_t Z80::Read16(unsigned address) {
+    address &= 0xFFFF;
+    const uintptr_t page = readPages_[address >> kZ80PageBits];
+    if (page != 0 && (address & (kZ80PageSize - 1)) != kZ80PageSize - 1) [[likely]] {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(page + address);
+        return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+    }
     const unsigned lo = Read(address);
     return static_cast<uint16_t>(lo | Read(address + 1) << 8);
 }
 
-RIX_ALWAYS_INLINE uint16_t Z80::Read16(unsigned address) {
-    const unsigned lo = Load(address);
-    return static_cast<uint16_t>(lo | Load(address + 1) << 8);
-}
-
-RIX_ALWAYS_INLINE void Z80::Write16(unsigned address, unsigned value) {
+RIX_Z80_HOT void Z80::Write16(unsigned address, unsigned value) {
+    address &= 0xFFFF;
+    const uintptr_t page = writePages_[address >> kZ80PageBits];
+    if (page != 0 && (address & (kZ80PageSize - 1)) != kZ80PageSize - 1) [[likely]] {
+        auto* bytes = reinterpret_cast<uint8_t*>(page + address);
+        bytes[0] = static_cast<uint8_t>(value);
+        bytes[1] = static_cast<uint8_t>(value >> 8);
+        return;
+    }
     Store(address, value);
     Store(address + 1, value >> 8);
 }
 
-RIX_ALWAYS_INLINE void Z80::Push(unsigned value) {
-    const unsigned sp = state_.sp;
-    Store(sp - 1, value >> 8);
-    Store(sp - 2, value);
-    state_.sp = static_cast<uint16_t>(sp - 2);
+// The high byte goes first, as on the CPU (it matters only to memory callbacks).
+RIX_Z80_HOT void Z80::Push(unsigned value) {
+    const unsigned sp = (state_.sp - 2u) & 0xFFFF;
+    state_.sp = static_cast<uint16_t>(sp);
+    const uintptr_t page = writePages_[sp >> kZ80PageBits];
+    if (page != 0 && (sp & (kZ80PageSize - 1)) != kZ80PageSize - 1) [[likely]] {
+        auto* bytes = reinterpret_cast<uint8_t*>(page + sp);
+        bytes[1] = static_cast<uint8_t>(value >> 8);
+        bytes[0] = static_cast<uint8_t>(value);
+        return;
+    }
+    Store(sp + 1, value >> 8);
+    Store(sp, value);
 }
 
 RIX_ALWAYS_INLINE uint16_t Z80::Pop() {
@@ -1029,12 +1048,12 @@ int Z80::Run(int cycles) {
     }
 
     // The loop is written with labels so that the usual path from one instruction to the next
-    // (budget left, nothing pending) is a straight run of code: two tests, the fetch, the jump.
+    // (budget left, nothing pending) is a straight run of code: one test, the fetch, the jump.
 next:
-    if (left <= 0) [[unlikely]] {
-        goto done;
-    }
-    if (attention_) [[unlikely]] {
+    if (left <= stopLeft_) [[unlikely]] {
+        if (left <= 0) {
+            goto done;
+        }
         if (!intCheck_) {
             // HALT repeats 4-cycle internal NOPs (each refreshing, so R counts them) until
             // an interrupt: spend the rest of the budget at once.

@@ -74,7 +74,7 @@ public:
     // cycles are spent; returns how many more than `cycles` were spent (less than the last
     // instruction's length), so that running `lineLength - overrun` next keeps a caller exactly
     // on its line grid. Nothing runs when `cycles` <= 0, and -`cycles` comes back.
-    RIX_IWRAM_CODE int Run(int cycles);
+    RIX_Z80_LOOP int Run(int cycles);
 
     // One instruction (or one interrupt acceptance, or one 4-cycle HALT step); returns its cycles.
     int Step() { return Run(1) + 1; }
@@ -123,7 +123,6 @@ private:
     void WriteSlow(uint16_t address, uint8_t value);
     uint8_t Imm8(uint16_t& pc);
     uint16_t Imm16(uint16_t& pc);
-    uint16_t FetchWord(unsigned address);
     uint16_t Read16(unsigned address);
     void Write16(unsigned address, unsigned value);
     void Push(unsigned value);
@@ -132,15 +131,16 @@ private:
     uint16_t Indexed(uint16_t& pc, unsigned base);
     void Sync(uint16_t pc, int left, unsigned refresh);
     int AcceptInterrupt();
-    RIX_Z80_INDEXED_CODE int ExecuteIndexed(unsigned op, uint16_t& xy, int left);
-    RIX_IWRAM_HELPER int ExecuteIndexedBit(unsigned base);
-    RIX_Z80_EXTENDED_CODE int ExecuteExtended(unsigned op, int left);
-    RIX_IWRAM_HELPER int ExecuteBlock(unsigned op, int left);
+    RIX_Z80_RARE int ExecuteIndexed(unsigned op, uint16_t& xy, int left);
+    RIX_Z80_HOT int ExecuteIndexedBit(unsigned base);
+    RIX_Z80_RARE int ExecuteExtended(unsigned op, int left);
+    RIX_Z80_HOT int ExecuteBlock(unsigned op, int left);
     uint8_t PortIn(unsigned port, uint16_t pc, int left, unsigned refresh);
     void PortOut(unsigned port, unsigned value, uint16_t pc, int left, unsigned refresh);
     void UpdateIntCheck() {
         intCheck_ = state_.nmiPending || (state_.irqLine && state_.iff1);
         attention_ = intCheck_ || state_.halted;
+        stopLeft_ = attention_ ? kAlwaysStop : 0;
     }
 
     // The page tables come first: the hot path indexes them straight off the object's address.
@@ -157,8 +157,12 @@ private:
     Z80PortRead portRead_ = nullptr;
     Z80PortWrite portWrite_ = nullptr;
     bool intCheck_ = false; // an interrupt would be taken at the next instruction boundary
-    // intCheck_ or HALT: the one flag the loop tests before each instruction.
+    // intCheck_ or HALT: something for the loop to look at before the next instruction.
     bool attention_ = false;
+    // The loop's one test before each instruction is "left > stopLeft_": 0 runs to the end of
+    // the budget, kAlwaysStop (while attention_ is set) stops at the next boundary.
+    static constexpr int kAlwaysStop = 0x7FFFFFFF;
+    int stopLeft_ = 0;
     int runBudget_ = 0;  // cycles asked of the Run under way
     int cyclesLeft_ = 0; // of them still to spend, as of the last callback
 };
