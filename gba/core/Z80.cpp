@@ -400,7 +400,8 @@ void Z80::SetState(const Z80State& state) {
 bool Z80::MapRead(uint32_t address, uint32_t size, const uint8_t* data) {
     // The second test keeps a real buffer from looking like "no buffer" in the table.
     if (address % kZ80PageSize != 0 || size % kZ80PageSize != 0 || address > 0x10000 ||
-        size > 0x10000 - address || reinterpret_cast<uintptr_t>(data) - address == 0) {
+        size > 0x10000 - address ||
+        (data != nullptr && reinterpret_cast<uintptr_t>(data) == address)) {
         return false;
     }
     const uint32_t first = address >> kZ80PageBits;
@@ -413,7 +414,8 @@ bool Z80::MapRead(uint32_t address, uint32_t size, const uint8_t* data) {
 bool Z80::MapWrite(uint32_t address, uint32_t size, uint8_t* data) {
     // The second test keeps a real buffer from looking like "no buffer" in the table.
     if (address % kZ80PageSize != 0 || size % kZ80PageSize != 0 || address > 0x10000 ||
-        size > 0x10000 - address || reinterpret_cast<uintptr_t>(data) - address == 0) {
+        size > 0x10000 - address ||
+        (data != nullptr && reinterpret_cast<uintptr_t>(data) == address)) {
         return false;
     }
     const uint32_t first = address >> kZ80PageBits;

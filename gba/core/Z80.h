@@ -89,7 +89,8 @@ public:
 
     // Points the pages of [address, address + size) at consecutive kZ80PageSize blocks of
     // `data`, or detaches them (null). Returns false, and changes nothing, unless address and
-    // size are multiples of kZ80PageSize within the 64 KiB space. `data` must outlive its use.
+    // size are multiples of kZ80PageSize within the 64 KiB space, or when `data` as a number
+    // equals `address` (never so for a real buffer). `data` must outlive its use.
     // Reads from a detached page go to the read callback (0xFF without one); writes to a
     // detached page go to the write callback (lost without one).
     bool MapRead(uint32_t address, uint32_t size, const uint8_t* data);

@@ -521,6 +521,8 @@ TEST(Z80Memory, MapAcceptsOnlyWholePagesInside64K) {
     EXPECT_TRUE(cpu.MapRead(0x0000, 0x400, block));
     EXPECT_TRUE(cpu.MapRead(0xF800, 0x800, block));
     EXPECT_TRUE(cpu.MapWrite(0x10000, 0, block));
+    EXPECT_TRUE(cpu.MapRead(0x0000, 0x400, nullptr)) << "detaching the first page";
+    EXPECT_TRUE(cpu.MapWrite(0x0000, 0x10000, nullptr));
     EXPECT_FALSE(cpu.MapRead(0x0100, 0x400, block));
     EXPECT_FALSE(cpu.MapRead(0x0000, 0x300, block));
     EXPECT_FALSE(cpu.MapWrite(0xFC00, 0x800, block));
