@@ -11,6 +11,8 @@
 extern "C" {
 // Counted by the interrupt handler in crt0.s.
 volatile std::uint32_t gVblankCount;
+// End of what start-up clears in EWRAM (linker script): the results block must lie behind it.
+extern char __ewram_bss_end[];
 int main();
 }
 
@@ -162,6 +164,16 @@ void Run() {
     // read from the cartridge.
     hw::Reg<std::uint16_t>(hw::kWaitcnt) = hw::kWaitcntFastRom;
     gVideo.Init();
+    if (reinterpret_cast<std::uintptr_t>(__ewram_bss_end) > bench::kResultsAddress) {
+        // The image's own data would overlap the figures: say so and never write the marker.
+        gScreen.Clear();
+        Line(gScreen, 0, 1, kInkAccent).Paper(kPaperError).Text("EWRAM data reaches the results");
+        gVideo.Draw(gScreen);
+        gVideo.Flip();
+        for (;;) {
+            asm volatile("" ::: "memory");
+        }
+    }
 
     // Interrupts stay off while timing, so that the figures are the code's alone.
     auto& results = *reinterpret_cast<Results*>(bench::kResultsAddress);
