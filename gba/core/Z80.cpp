@@ -398,7 +398,7 @@ void Z80::SetState(const Z80State& state) {
 }
 
 bool Z80::MapRead(uint32_t address, uint32_t size, const uint8_t* data) {
-    // The second test keeps a real buffer from looking like "no buffer" in the table.
+    // A buffer whose address equals its Z80 address would read as "no buffer" in the table.
     if (address % kZ80PageSize != 0 || size % kZ80PageSize != 0 || address > 0x10000 ||
         size > 0x10000 - address ||
         (data != nullptr && reinterpret_cast<uintptr_t>(data) == address)) {
@@ -412,7 +412,7 @@ bool Z80::MapRead(uint32_t address, uint32_t size, const uint8_t* data) {
 }
 
 bool Z80::MapWrite(uint32_t address, uint32_t size, uint8_t* data) {
-    // The second test keeps a real buffer from looking like "no buffer" in the table.
+    // A buffer whose address equals its Z80 address would read as "no buffer" in the table.
     if (address % kZ80PageSize != 0 || size % kZ80PageSize != 0 || address > 0x10000 ||
         size > 0x10000 - address ||
         (data != nullptr && reinterpret_cast<uintptr_t>(data) == address)) {
@@ -474,13 +474,13 @@ void Z80::Sync(uint16_t pc, int left, unsigned refresh) {
     cyclesLeft_ = left;
 }
 
-[[gnu::noinline]] uint8_t Z80::PortIn(unsigned port, uint16_t pc, int left, unsigned refresh) {
+RIX_Z80_PORTS uint8_t Z80::PortIn(unsigned port, uint16_t pc, int left, unsigned refresh) {
     Sync(pc, left, refresh);
     return portRead_ != nullptr ? portRead_(portContext_, static_cast<uint16_t>(port)) : 0xFF;
 }
 
-[[gnu::noinline]] void Z80::PortOut(unsigned port, unsigned value, uint16_t pc, int left,
-                                    unsigned refresh) {
+RIX_Z80_PORTS void Z80::PortOut(unsigned port, unsigned value, uint16_t pc, int left,
+                                unsigned refresh) {
     Sync(pc, left, refresh);
     if (portWrite_ != nullptr) {
         portWrite_(portContext_, static_cast<uint16_t>(port), static_cast<uint8_t>(value));
@@ -1723,7 +1723,7 @@ dispatch:
         left -= 7;
         Cp(s, Imm8(pc));
         break;
-    default: // every opcode has its case; saying so drops the jump table's range check
+    default: // every opcode has its case
         __builtin_unreachable();
 #undef RIX_LD_ROW
 #undef RIX_ALU_ROW

@@ -136,8 +136,9 @@ private:
     RIX_Z80_HOT int ExecuteIndexedBit(unsigned base);
     RIX_Z80_RARE int ExecuteExtended(unsigned op, int left);
     RIX_Z80_HOT int ExecuteBlock(unsigned op, int left);
-    uint8_t PortIn(unsigned port, uint16_t pc, int left, unsigned refresh);
-    void PortOut(unsigned port, unsigned value, uint16_t pc, int left, unsigned refresh);
+    RIX_Z80_PORTS uint8_t PortIn(unsigned port, uint16_t pc, int left, unsigned refresh);
+    RIX_Z80_PORTS void PortOut(unsigned port, unsigned value, uint16_t pc, int left,
+                               unsigned refresh);
     void UpdateIntCheck() {
         intCheck_ = state_.nmiPending || (state_.irqLine && state_.iff1);
         attention_ = intCheck_ || state_.halted;
