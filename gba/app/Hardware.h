@@ -16,6 +16,10 @@ inline constexpr std::uintptr_t kBg0cnt = 0x04000008;   // u16
 inline constexpr std::uintptr_t kDma3sad = 0x040000D4;  // u32
 inline constexpr std::uintptr_t kDma3dad = 0x040000D8;  // u32
 inline constexpr std::uintptr_t kDma3cnt = 0x040000DC;  // u32: count low, control high
+inline constexpr std::uintptr_t kTm0cntL = 0x04000100;  // u16: counter (read), reload (write)
+inline constexpr std::uintptr_t kTm0cntH = 0x04000102;  // u16
+inline constexpr std::uintptr_t kTm1cntL = 0x04000104;  // u16
+inline constexpr std::uintptr_t kTm1cntH = 0x04000106;  // u16
 inline constexpr std::uintptr_t kKeyinput = 0x04000130; // u16, 0 = pressed
 inline constexpr std::uintptr_t kIe = 0x04000200;       // u16
 inline constexpr std::uintptr_t kWaitcnt = 0x04000204;  // u16
@@ -31,6 +35,11 @@ inline constexpr std::uint16_t kIrqVblank = 0x0001;
 constexpr std::uint16_t BgControl(unsigned charBlock, unsigned screenBlock) {
     return std::uint16_t((charBlock << 2) | (screenBlock << 8));
 }
+
+// TMxCNT_H: enable; count-up (cascade) ticks when the timer below overflows. Prescaler bits
+// 0-1 left 0: one tick per system clock (16.78 MHz).
+inline constexpr std::uint16_t kTimerEnable = 0x0080;
+inline constexpr std::uint16_t kTimerCascade = 0x0004;
 
 // DMA control (high half of DMAxCNT): 32-bit units, start now, enable.
 inline constexpr std::uint32_t kDmaEnable32 = (1u << 31) | (1u << 26);

@@ -32,10 +32,13 @@ using Z80PortWrite = void (*)(void* context, uint16_t port, uint8_t value);
 // Everything that makes up the CPU's state: copy it out and put it back with SetState to save
 // and restore the CPU exactly, also between two halves of an EI or of a prefix chain.
 struct Z80State {
-    uint8_t a = 0xFF, f = 0xFF, b = 0xFF, c = 0xFF, d = 0xFF, e = 0xFF, h = 0xFF, l = 0xFF;
+    // The order serves the interpreter: BC, DE and HL low byte first, so that on a
+    // little-endian machine each pair is a plain 16-bit word in memory; and the register an
+    // opcode numbers n (B C D E H L - A) lies n XOR 1 bytes behind C, found without a table.
+    uint8_t c = 0xFF, b = 0xFF, e = 0xFF, d = 0xFF, l = 0xFF, h = 0xFF, a = 0xFF, f = 0xFF;
     // The alternate set, swapped in by EX AF,AF' and EXX.
-    uint8_t a2 = 0xFF, f2 = 0xFF, b2 = 0xFF, c2 = 0xFF;
-    uint8_t d2 = 0xFF, e2 = 0xFF, h2 = 0xFF, l2 = 0xFF;
+    uint8_t c2 = 0xFF, b2 = 0xFF, e2 = 0xFF, d2 = 0xFF;
+    uint8_t l2 = 0xFF, h2 = 0xFF, a2 = 0xFF, f2 = 0xFF;
     uint16_t ix = 0xFFFF, iy = 0xFFFF, sp = 0xFFFF, pc = 0;
     // MEMPTR, the internal address latch; it shows through flag bits 3 and 5 of BIT n,(HL).
     uint16_t wz = 0;
@@ -71,7 +74,7 @@ public:
     // cycles are spent; returns how many more than `cycles` were spent (less than the last
     // instruction's length), so that running `lineLength - overrun` next keeps a caller exactly
     // on its line grid. Nothing runs when `cycles` <= 0, and -`cycles` comes back.
-    RIX_IWRAM_CODE int Run(int cycles);
+    RIX_Z80_LOOP int Run(int cycles);
 
     // One instruction (or one interrupt acceptance, or one 4-cycle HALT step); returns its cycles.
     int Step() { return Run(1) + 1; }
@@ -86,7 +89,8 @@ public:
 
     // Points the pages of [address, address + size) at consecutive kZ80PageSize blocks of
     // `data`, or detaches them (null). Returns false, and changes nothing, unless address and
-    // size are multiples of kZ80PageSize within the 64 KiB space. `data` must outlive its use.
+    // size are multiples of kZ80PageSize within the 64 KiB space, or when `data` as a number
+    // equals `address` (never so for a real buffer). `data` must outlive its use.
     // Reads from a detached page go to the read callback (0xFF without one); writes to a
     // detached page go to the write callback (lost without one).
     bool MapRead(uint32_t address, uint32_t size, const uint8_t* data);
@@ -120,7 +124,6 @@ private:
     void WriteSlow(uint16_t address, uint8_t value);
     uint8_t Imm8(uint16_t& pc);
     uint16_t Imm16(uint16_t& pc);
-    uint16_t FetchWord(unsigned address);
     uint16_t Read16(unsigned address);
     void Write16(unsigned address, unsigned value);
     void Push(unsigned value);
@@ -129,16 +132,25 @@ private:
     uint16_t Indexed(uint16_t& pc, unsigned base);
     void Sync(uint16_t pc, int left, unsigned refresh);
     int AcceptInterrupt();
-    RIX_IWRAM_CODE int ExecuteIndexed(unsigned op, uint16_t& xy, int left);
-    RIX_IWRAM_CODE int ExecuteIndexedBit(unsigned base);
-    RIX_IWRAM_CODE int ExecuteExtended(int left);
-    uint8_t PortIn(unsigned port, uint16_t pc, int left, unsigned refresh);
-    void PortOut(unsigned port, unsigned value, uint16_t pc, int left, unsigned refresh);
-    void UpdateIntCheck() { intCheck_ = state_.nmiPending || (state_.irqLine && state_.iff1); }
+    RIX_Z80_RARE int ExecuteIndexed(unsigned op, uint16_t& xy, int left);
+    RIX_Z80_HOT int ExecuteIndexedBit(unsigned base);
+    RIX_Z80_RARE int ExecuteExtended(unsigned op, int left);
+    RIX_Z80_HOT int ExecuteBlock(unsigned op, int left);
+    RIX_Z80_PORTS uint8_t PortIn(unsigned port, uint16_t pc, int left, unsigned refresh);
+    RIX_Z80_PORTS void PortOut(unsigned port, unsigned value, uint16_t pc, int left,
+                               unsigned refresh);
+    void UpdateIntCheck() {
+        intCheck_ = state_.nmiPending || (state_.irqLine && state_.iff1);
+        attention_ = intCheck_ || state_.halted;
+        stopLeft_ = attention_ ? kAlwaysStop : 0;
+    }
 
     // The page tables come first: the hot path indexes them straight off the object's address.
-    const uint8_t* readPages_[kZ80PageCount] = {};
-    uint8_t* writePages_[kZ80PageCount] = {};
+    // Each entry is the page's buffer minus the page's Z80 address, so that entry + address
+    // is the byte with no masking of the address; 0 for a page without a buffer (a buffer at
+    // a numerically tiny address, where this could collide, does not occur on any target).
+    uintptr_t readPages_[kZ80PageCount] = {};
+    uintptr_t writePages_[kZ80PageCount] = {};
     Z80State state_;
     void* memoryContext_ = nullptr;
     Z80MemoryRead memoryRead_ = nullptr;
@@ -147,8 +159,14 @@ private:
     Z80PortRead portRead_ = nullptr;
     Z80PortWrite portWrite_ = nullptr;
     bool intCheck_ = false; // an interrupt would be taken at the next instruction boundary
-    int runBudget_ = 0;     // cycles asked of the Run under way
-    int cyclesLeft_ = 0;    // of them still to spend, as of the last callback
+    // intCheck_ or HALT: something for the loop to look at before the next instruction.
+    bool attention_ = false;
+    // The loop's one test before each instruction is "left > stopLeft_": 0 runs to the end of
+    // the budget, kAlwaysStop (while attention_ is set) stops at the next boundary.
+    static constexpr int kAlwaysStop = 0x7FFFFFFF;
+    int stopLeft_ = 0;
+    int runBudget_ = 0;  // cycles asked of the Run under way
+    int cyclesLeft_ = 0; // of them still to spend, as of the last callback
 };
 
 } // namespace rix::emu

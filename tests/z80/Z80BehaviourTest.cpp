@@ -521,6 +521,8 @@ TEST(Z80Memory, MapAcceptsOnlyWholePagesInside64K) {
     EXPECT_TRUE(cpu.MapRead(0x0000, 0x400, block));
     EXPECT_TRUE(cpu.MapRead(0xF800, 0x800, block));
     EXPECT_TRUE(cpu.MapWrite(0x10000, 0, block));
+    EXPECT_TRUE(cpu.MapRead(0x0000, 0x400, nullptr)) << "detaching the first page";
+    EXPECT_TRUE(cpu.MapWrite(0x0000, 0x10000, nullptr));
     EXPECT_FALSE(cpu.MapRead(0x0100, 0x400, block));
     EXPECT_FALSE(cpu.MapRead(0x0000, 0x300, block));
     EXPECT_FALSE(cpu.MapWrite(0xFC00, 0x800, block));
@@ -568,6 +570,80 @@ TEST(Z80Memory, ReadOnlyPagesMirrorsAndCallbacks) {
                                                                                {0xA000, 0x55}}));
     EXPECT_EQ(bus.reads, (std::vector<std::uint16_t>{0xA123}));
     EXPECT_EQ(cpu.Peek(0x7C00), 0x55);
+}
+
+// Words whose two bytes lie in different pages: each byte comes from (or goes to) its own page,
+// also when the pages are not neighbours in memory, when one of them is served by callbacks, and
+// across the top of the address space. The pages here are mapped in reverse order.
+TEST(Z80Memory, WordsAcrossPageBoundaries) {
+    struct Bus {
+        std::vector<std::pair<std::uint16_t, std::uint8_t>> writes;
+    } bus;
+    constexpr std::uint32_t kPage = rix::emu::kZ80PageSize;
+    constexpr int kPages = rix::emu::kZ80PageCount;
+    constexpr std::uint16_t kCallbackPage = 0x5400;
+    std::vector<std::uint8_t> blocks(kPage * kPages);
+    std::uint32_t seed = 1;
+    for (std::uint8_t& b : blocks) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(seed >> 16);
+    }
+    auto byte = [&](std::uint16_t address) -> std::uint8_t& {
+        return blocks[(kPages - 1 - address / kPage) * kPage + address % kPage];
+    };
+    // LD HL,(03FFh); LD (07FFh),HL; LD SP,0C01h; PUSH HL; LD SP,0FFFh; POP DE; LD HL,(FFFFh);
+    // LD (57FFh),HL; LD BC,(53FFh); JP 13FEh, where JP 4100h's operand straddles 1400h; HALT.
+    const std::vector<std::uint8_t> code = {0x2A, 0xFF, 0x03, 0x22, 0xFF, 0x07, 0x31, 0x01, 0x0C,
+                                            0xE5, 0x31, 0xFF, 0x0F, 0xD1, 0x2A, 0xFF, 0xFF, 0x22,
+                                            0xFF, 0x57, 0xED, 0x4B, 0xFF, 0x53, 0xC3, 0xFE, 0x13};
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        byte(static_cast<std::uint16_t>(kCode + i)) = code[i];
+    }
+    byte(0x13FE) = 0xC3;
+    byte(0x13FF) = 0x00;
+    byte(0x1400) = 0x41;
+    byte(0x4100) = 0x76;
+    const std::vector<std::uint8_t> before = blocks;
+    auto old = [&](std::uint16_t address) {
+        return before[(kPages - 1 - address / kPage) * kPage + address % kPage];
+    };
+
+    Z80 cpu;
+    for (int page = 0; page < kPages; ++page) {
+        if (page * kPage != kCallbackPage) {
+            std::uint8_t* block = &blocks[(kPages - 1 - page) * kPage];
+            ASSERT_TRUE(cpu.MapRead(page * kPage, kPage, block));
+            ASSERT_TRUE(cpu.MapWrite(page * kPage, kPage, block));
+        }
+    }
+    cpu.SetMemoryCallbacks(
+        &bus,
+        [](void*, std::uint16_t address) { return static_cast<std::uint8_t>(address ^ 0xA5); },
+        [](void* context, std::uint16_t address, std::uint8_t value) {
+            static_cast<Bus*>(context)->writes.emplace_back(address, value);
+        });
+    Z80State s = cpu.State();
+    s.pc = kCode;
+    cpu.SetState(s);
+    cpu.Run(1000);
+
+    const Z80State& end = cpu.State();
+    ASSERT_TRUE(end.halted);
+    EXPECT_EQ(end.pc, 0x4101) << "JP with its operand across a page boundary";
+    const std::uint16_t first = static_cast<std::uint16_t>(old(0x0400) << 8 | old(0x03FF));
+    EXPECT_EQ(byte(0x07FF), first & 0xFF) << "LD (nn),HL, low byte";
+    EXPECT_EQ(byte(0x0800), first >> 8) << "LD (nn),HL, high byte";
+    EXPECT_EQ(byte(0x0BFF), first & 0xFF) << "PUSH, low byte";
+    EXPECT_EQ(byte(0x0C00), first >> 8) << "PUSH, high byte";
+    EXPECT_EQ(end.d, old(0x1000)) << "POP, high byte";
+    EXPECT_EQ(end.e, old(0x0FFF)) << "POP, low byte";
+    EXPECT_EQ(end.sp, 0x1001);
+    EXPECT_EQ(end.l, old(0xFFFF)) << "LD HL,(FFFFh) wraps to 0000h";
+    EXPECT_EQ(end.h, old(0x0000));
+    EXPECT_EQ(bus.writes, (std::vector<std::pair<std::uint16_t, std::uint8_t>>{{0x57FF, end.l}}));
+    EXPECT_EQ(byte(0x5800), end.h) << "the half of the word outside the callback page";
+    EXPECT_EQ(end.c, old(0x53FF));
+    EXPECT_EQ(end.b, (0x5400 ^ 0xA5) & 0xFF) << "the half of the word from the callback";
 }
 
 TEST(Z80Memory, NothingMappedReadsFFAndDropsWrites) {
