@@ -18,11 +18,8 @@ namespace {
 
 namespace bench = rix::gba::bench;
 
+// Registered only where the ARM toolchain was found at configure time.
 TEST(Z80BenchImage, GbaCoreEndsInTheHostCoresState) {
-    if (std::system("command -v arm-none-eabi-g++ >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "arm-none-eabi-g++ not found: cannot build the benchmark image "
-                        "(scripts/install-deps installs it)";
-    }
     const std::filesystem::path build = std::filesystem::path(RIX_BINARY_DIR) / "z80bench-build";
     const std::string command = "make -s -C '" + std::string(RIX_SOURCE_DIR) +
                                 "/gba' bench BUILD='" + build.string() + "' >'" + build.string() +

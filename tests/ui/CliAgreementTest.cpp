@@ -2,7 +2,6 @@
 // from the same settings file and ROM files.
 #include "UiTestSupport.h"
 
-#include "builder/Resources.h"
 #include "ui/Unit1.h"
 
 #include <QDir>
@@ -53,12 +52,6 @@ private slots:
 };
 
 void CliAgreementTest::windowAndCommandLineBuildTheSameImage() {
-    try {
-        EmulatorImage();
-    } catch (const std::exception& error) {
-        QSKIP(qPrintable(QStringLiteral("no emulator image to build with: ") + error.what()));
-    }
-
     QTemporaryDir cliFolder;
     const QStringList cliFiles = PrepareFolder(cliFolder.path());
     QProcess cli;
