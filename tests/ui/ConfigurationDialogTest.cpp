@@ -45,22 +45,6 @@ const QString kPrepared = QStringLiteral("[Control Defaults]\n"
 const char* const kButtonBoxes[] = {"cbLeftBack", "cbRightBack", "cbStart",
                                     "cbSelect",   "cbA",         "cbB"};
 
-template <class T> T* Find(QObject& parent, const char* name) {
-    T* child = parent.findChild<T*>(QLatin1String(name));
-    if (child == nullptr) {
-        qFatal("no %s", name);
-    }
-    return child;
-}
-
-QStringList Items(QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) {
-        items += box->itemText(i);
-    }
-    return items;
-}
-
 // The lines of one section of a settings text (CR LF lines).
 QStringList SectionLines(const QByteArray& text, const QString& section) {
     QStringList lines;

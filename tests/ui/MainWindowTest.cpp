@@ -66,22 +66,6 @@ void SelectRows(QTableWidget* list, const QList<int>& rows) {
     }
 }
 
-template <class T> T* Find(QObject& parent, const char* name) {
-    T* child = parent.findChild<T*>(QLatin1String(name));
-    if (child == nullptr) {
-        qFatal("no %s", name);
-    }
-    return child;
-}
-
-QStringList Items(QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) {
-        items += box->itemText(i);
-    }
-    return items;
-}
-
 // Holds an exclusive lock on a file, as another program that has it open would.
 class FileLock {
 public:

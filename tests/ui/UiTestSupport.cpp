@@ -58,6 +58,14 @@ ScratchDirectory::~ScratchDirectory() {
     QDir::setCurrent(previous_);
 }
 
+QStringList Items(QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) {
+        items += box->itemText(i);
+    }
+    return items;
+}
+
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||

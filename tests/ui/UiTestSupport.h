@@ -6,6 +6,7 @@
 #include "ui/Startup.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -68,6 +69,18 @@ private:
     QTemporaryDir dir_;
     QString previous_;
 };
+
+// The child widget of that object name; a missing one ends the test run.
+template <class T> T* Find(QObject& parent, const char* name) {
+    T* child = parent.findChild<T*>(QLatin1String(name));
+    if (child == nullptr) {
+        qFatal("no %s", name);
+    }
+    return child;
+}
+
+// The entries of a drop-down list, in order.
+QStringList Items(QComboBox* box);
 
 void WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
