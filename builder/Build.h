@@ -46,10 +46,10 @@ struct BuildOptions {
 enum class BuildOutcome { Written, Declined };
 
 // Runs the build. Errors (file, resource, conversion) are thrown as RixError; a failed build
-// leaves no temporary file and keeps an existing Rix.gba as it was. `image` supplies the
-// emulator image and is called once, before anything is written.
+// leaves no temporary file and keeps an existing Rix.gba as it was.
 BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
                       const BuildOptions& options = {});
+// The same with another source of the emulator image, called once before anything is written.
 BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
                       const BuildOptions& options,
                       std::span<const std::uint8_t> (*image)());
