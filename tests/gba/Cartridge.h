@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "format/CartTable.h"
+
 namespace rix::test {
 
-// Control codes (see format/CartTable.h) for the keys the tests use.
-inline constexpr std::uint16_t kFire1 = 0x4000;
-inline constexpr std::uint16_t kFire2 = 0x0040;
+// Control codes for the keys the tests use.
+inline constexpr std::uint16_t kFire1 = format::kControlFire1;
+inline constexpr std::uint16_t kFire2 = format::kControlFire2;
 inline constexpr std::uint16_t kKeypad1 = 2;
 inline constexpr std::uint16_t kKeypad2 = 8;
 inline constexpr std::uint16_t kKeypadStar = 6;

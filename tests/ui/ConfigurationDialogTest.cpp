@@ -24,10 +24,6 @@ using rix::ui::BoxIcon;
 
 namespace {
 
-QString Q(const std::string& text) {
-    return ui::ToQString(text);
-}
-
 const QString kPrepared = QStringLiteral("[Control Defaults]\n"
                                          "Default0=Kempston\n"
                                          "Default1=Fire Swap\n"

@@ -41,10 +41,6 @@ using rix::ui::BoxIcon;
 
 namespace {
 
-QString Q(const std::string& text) {
-    return ui::ToQString(text);
-}
-
 QString Text(QTableWidget* list, int row, int column) {
     const QTableWidgetItem* item = list->item(row, column);
     return item != nullptr ? item->text() : QString();

@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 
 #include "builder/RomIdentity.h"
+#include "ui/AnsiText.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
@@ -56,6 +57,10 @@ ScratchDirectory::ScratchDirectory() : previous_(QDir::currentPath()) {
 
 ScratchDirectory::~ScratchDirectory() {
     QDir::setCurrent(previous_);
+}
+
+QString Q(const std::string& text) {
+    return ui::ToQString(text);
 }
 
 QStringList Items(QComboBox* box) {

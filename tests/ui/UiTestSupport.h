@@ -79,6 +79,9 @@ template <class T> T* Find(QObject& parent, const char* name) {
     return child;
 }
 
+// The system's 8-bit text as the windows show it.
+QString Q(const std::string& text);
+
 // The entries of a drop-down list, in order.
 QStringList Items(QComboBox* box);
 
