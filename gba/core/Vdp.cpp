@@ -124,6 +124,9 @@ void Vdp::ScanLine(int line, uint8_t* out) {
         return;
     }
     if (line == kActiveLines) {
+        if (spriteStatus_ != SpriteStatus::kPerLine) {
+            FrameSpriteStatus(spriteStatus_ == SpriteStatus::kPerFrame);
+        }
         status_ |= kStatusInterrupt;
         return;
     }
@@ -151,8 +154,19 @@ void Vdp::ScanLine(int line, uint8_t* out) {
             break;
         }
     }
-    if (mode != Mode::Text) {
-        Sprites(line, out);
+    const bool perLine = spriteStatus_ == SpriteStatus::kPerLine;
+    if (mode != Mode::Text && (out || perLine)) {
+        Sprites(line, out, perLine, perLine);
+    }
+}
+
+void Vdp::FrameSpriteStatus(bool coincidence) {
+    if (!DisplayEnabled() || CurrentMode() == Mode::Text) {
+        return; // the sprite logic does not run on any line
+    }
+    for (int line = 0; line < kActiveLines; ++line) {
+        // Once C is set, only 5S and the number can still change.
+        Sprites(line, nullptr, true, coincidence && !(status_ & kStatusCoincidence));
     }
 }
 
@@ -223,7 +237,7 @@ void Vdp::DrawText(int line, uint8_t* out) const {
     }
 }
 
-void Vdp::Sprites(int line, uint8_t* out) {
+void Vdp::Sprites(int line, uint8_t* out, bool status, bool coincidence) {
     const uint8_t* attributes = &vram_[SpriteAttributeTable()];
     const bool large = regs_[1] & kR1Size;
     const int magShift = regs_[1] & kR1Mag;
@@ -253,7 +267,7 @@ void Vdp::Sprites(int line, uint8_t* out) {
         shownRow[count] = row >> magShift;
         ++count;
     }
-    if (!(status_ & kStatusFifthSprite)) {
+    if (status && !(status_ & kStatusFifthSprite)) {
         // Without a fifth sprite the number field holds the last sprite looked at.
         if (fifth >= 0) {
             status_ = static_cast<uint8_t>((status_ & 0xE0) | kStatusFifthSprite | fifth);
@@ -262,7 +276,7 @@ void Vdp::Sprites(int line, uint8_t* out) {
             status_ = static_cast<uint8_t>((status_ & 0xE0) | last);
         }
     }
-    if (count == 0) {
+    if (count == 0 || (!out && !coincidence)) {
         return;
     }
 
@@ -272,7 +286,7 @@ void Vdp::Sprites(int line, uint8_t* out) {
     memset(cover, 0, sizeof cover);
     const uint8_t* patterns = &vram_[SpritePatternTable()];
     const int width = (large ? 16 : 8) << magShift;
-    bool coincidence = false;
+    bool overlap = false;
     for (int k = 0; k < count; ++k) {
         const uint8_t* a = &attributes[shown[k] * 4];
         const uint8_t name = large ? (a[2] & 0xFC) : a[2];
@@ -297,7 +311,7 @@ void Vdp::Sprites(int line, uint8_t* out) {
             }
             uint8_t& c = cover[sx];
             if (c & 1) {
-                coincidence = true;
+                overlap = true;
             }
             if (colour && !(c & 2)) {
                 if (out) {
@@ -309,7 +323,7 @@ void Vdp::Sprites(int line, uint8_t* out) {
             }
         }
     }
-    if (coincidence) {
+    if (coincidence && overlap) {
         status_ |= kStatusCoincidence;
     }
 }

@@ -92,10 +92,21 @@ public:
 
     enum class Mode : uint8_t { Graphics1, Graphics2, Multicolor, Text };
 
+    // When the sprite status (5S, the sprite number, C) is worked out. The chip does it on
+    // every line as it is drawn (kPerLine). kPerFrame does it for all 192 lines at once at
+    // line 192, from the tables as they stand then, just before F is set: what a program that
+    // reads the status in its frame interrupt sees is the same, at a fraction of the cost for a
+    // layer that does not draw lines. kPerFrameNoCoincidence is kPerFrame without C.
+    enum class SpriteStatus : uint8_t { kPerLine, kPerFrame, kPerFrameNoCoincidence };
+
     Vdp() { Reset(); }
 
     // Power-on state: VRAM, registers and status zero, latch clear, every VRAM block dirty.
+    // The sprite status timing is a setting of the machine, not chip state: Reset keeps it.
     void Reset();
+
+    void SetSpriteStatus(SpriteStatus timing) { spriteStatus_ = timing; }
+    SpriteStatus SpriteStatusTiming() const { return spriteStatus_; }
 
     // --- The two ports (the machine decodes which port an I/O address means) ---
 
@@ -157,7 +168,10 @@ private:
     RIX_IWRAM_CODE void DrawGraphics2(int line, uint8_t* out) const;
     RIX_IWRAM_CODE void DrawMulticolor(int line, uint8_t* out) const;
     RIX_IWRAM_CODE void DrawText(int line, uint8_t* out) const;
-    RIX_IWRAM_CODE void Sprites(int line, uint8_t* out);
+    // Draws the line's sprites into `out` (when not null) and, with `status`, updates 5S and
+    // the number, and C when `coincidence`.
+    RIX_IWRAM_CODE void Sprites(int line, uint8_t* out, bool status, bool coincidence);
+    void FrameSpriteStatus(bool coincidence);
 
     uint8_t vram_[kVramSize]{};
     uint8_t dirty_[kDirtyMapSize]{};
@@ -167,6 +181,7 @@ private:
     uint8_t readBuffer_ = 0;
     uint8_t firstByte_ = 0; // the control byte waiting for its partner
     bool latch_ = false;    // true once the first control byte is in
+    SpriteStatus spriteStatus_ = SpriteStatus::kPerLine;
 };
 
 } // namespace rix::emu
