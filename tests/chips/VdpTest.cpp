@@ -238,6 +238,53 @@ TEST(VdpStatus, ReadClearsFlagsButKeepsTheSpriteNumber) {
     EXPECT_EQ(vdp.ReadStatus(), 4);
 }
 
+// When the sprite status is worked out. Two solid sprites overlap on lines 50-57 and five
+// share line 100; the status is looked at mid-frame (after line 80) and at line 192.
+TEST(VdpStatus, SpriteStatusTimings) {
+    using Timing = Vdp::SpriteStatus;
+    struct Case {
+        Timing timing;
+        uint8_t midFrame;   // status after line 80 (without F)
+        uint8_t endOfFrame; // status after line 192, unread since line 0
+    } cases[] = {
+        {Timing::kPerLine, 0x20 | 7, 0x80 | 0x40 | 0x20 | 6}, // 7: the terminator, last looked at
+        {Timing::kPerFrame, 0, 0x80 | 0x40 | 0x20 | 6},
+        {Timing::kPerFrameNoCoincidence, 0, 0x80 | 0x40 | 6},
+    };
+    for (const Case& c : cases) {
+        Vdp vdp;
+        vdp.SetSpriteStatus(c.timing);
+        SetRegisters(vdp, {0x00, 0x40, 0x06, 0x80, 0x00, 0x36, 0x07, 0x01});
+        Fill(vdp, 0x3800, 8, 0xFF);
+        Poke(vdp, 0x1B00, {49, 10, 0, 15, 49, 14, 0, 15}); // sprites 0 and 1: lines 50-57
+        for (int i = 2; i < 7; ++i) {                      // sprites 2-6: line 100 on
+            Poke(vdp, static_cast<uint16_t>(0x1B00 + i * 4),
+                 {99, static_cast<uint8_t>(40 * i), 0, 15});
+        }
+        Poke(vdp, 0x1B00 + 7 * 4, {208});
+        for (int line = 0; line <= 80; ++line) {
+            vdp.ScanLine(line, nullptr);
+        }
+        EXPECT_EQ(vdp.PeekStatus() & 0x7F, c.midFrame & 0x7F) << int(c.timing);
+        for (int line = 81; line <= Vdp::kActiveLines; ++line) {
+            vdp.ScanLine(line, nullptr);
+        }
+        EXPECT_EQ(vdp.PeekStatus(), c.endOfFrame) << int(c.timing);
+    }
+}
+
+TEST(VdpStatus, PerFrameStatusStillDrawsSprites) {
+    Vdp perLine, perFrame;
+    perFrame.SetSpriteStatus(Vdp::SpriteStatus::kPerFrame);
+    for (Vdp* vdp : {&perLine, &perFrame}) {
+        SetRegisters(*vdp, {0x00, 0x40, 0x06, 0x80, 0x00, 0x36, 0x07, 0x01});
+        Fill(*vdp, 0x3800, 8, 0xAA);
+        Poke(*vdp, 0x1B00, {9, 20, 0, 6, 208});
+    }
+    EXPECT_EQ(Render(perFrame, 12), Render(perLine, 12));
+    EXPECT_EQ(perFrame.PeekStatus(), 0) << "nothing until line 192";
+}
+
 // --- Modes ----------------------------------------------------------------------------------
 
 // Names at 0x1800, colours 0x2000, patterns 0x0000, sprite attributes 0x1B00 (none), sprite
