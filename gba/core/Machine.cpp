@@ -260,7 +260,9 @@ size_t Machine::RunFrame(uint8_t* picture, int16_t* samples, uint32_t sampleRate
             samplesDone_ = due;
             written += count;
         } else {
-            psg_.Run(kSoundClocksPerLine);
+            if (soundClocked_) {
+                psg_.Run(kSoundClocksPerLine);
+            }
             sampleRate_ = 0;
         }
     }

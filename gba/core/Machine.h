@@ -135,6 +135,11 @@ public:
     // The GBA buttons held now (GbaKey bits); controller 1 reads them through the codes.
     void SetKeys(uint16_t held) { keys_ = held; }
 
+    // Whether RunFrame clocks the sound chip when it is not asked for samples (the default).
+    // A front end that plays the chip's registers through other sound hardware needs no
+    // counters and saves their cost (on the GBA, about as much as the CPU's).
+    void SetSoundClocked(bool clocked) { soundClocked_ = clocked; }
+
     // Runs one frame: kLinesPerFrame lines of LineCycles() Z80 cycles, each followed by the
     // video chip's line and kSoundClocksPerLine sound-chip clocks. `picture` (256 x 192
     // palette indices, or null) receives the active lines. With `samples` non-null the sound
@@ -179,6 +184,7 @@ private:
     int32_t lineCycles_ = kRealLineCycles;
     CollisionMode collision_ = CollisionMode::kNormal;
     bool ownBios_ = true;
+    bool soundClocked_ = true;
     bool joystickMode_ = false;
     uint16_t keys_ = 0;
     uint32_t bank_ = 0;
