@@ -1,5 +1,5 @@
 # The README's commands. `make test` is what CI runs.
-.PHONY: test test-default test-asan test-fuzz bench deps gba run screenshot examples goldens clean
+.PHONY: test test-default test-asan test-fuzz bench deps gba run screenshot examples bios goldens clean
 
 deps:
 	scripts/install-deps
@@ -59,6 +59,11 @@ gba: deps
 # Reassembles the example cartridge from its source (needs z80asm).
 examples: deps
 	cd resources/examples && z80asm -o hello.col hello.asm
+
+# Reassembles our BIOS and regenerates the C++ array the emulator builds from (needs z80asm).
+bios: deps
+	cd gba/bios && z80asm -o rixbios.rom rixbios.asm
+	scripts/bios-array
 
 # Rewrites the golden images (tests named *Golden*) from the current build. Look at
 # the changed images before committing them.
