@@ -76,6 +76,23 @@ void Menu::Move(std::int32_t delta) {
 }
 
 void Menu::Press(std::uint16_t keys) {
+    if (view_ != View::kList && view_ != View::kGame) {
+        return;
+    }
+    // A ROM found to be the BIOS leaves the list: keep the selection on a row that exists.
+    const std::uint32_t count = catalog_->Count();
+    if (count == 0) {
+        view_ = View::kList;
+        selected_ = 0;
+        top_ = 0;
+        return;
+    }
+    if (selected_ >= count) {
+        selected_ = count - 1;
+    }
+    if (top_ > selected_) {
+        top_ = selected_;
+    }
     if (view_ == View::kList) {
         if ((keys & hw::kKeyA) != 0) {
             view_ = View::kGame;
