@@ -1,11 +1,7 @@
-// The BIOS's identity comes from the machine, whose headers bring the core's placement macros;
-// this file places its code as the rest of the GBA layer does.
-#include "core/Machine.h"
-#undef RIX_IWRAM_CODE
-
 #include "Catalog.h"
 
 #include "Platform.h"
+#include "core/Machine.h"
 #include "format/CartTable.h"
 #include "format/Crc32.h"
 
