@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "Hardware.h"
+#include "core/Machine.h"
 #include "format/CartTable.h"
 
 namespace rix::gba {
@@ -16,6 +17,8 @@ constexpr int kValueColumn = 12;
 constexpr int kWrapWidth = kColumns - 2;
 constexpr const char* kReading = "(reading...)";
 constexpr const char* kTitle = "Rix - ColecoVision games";
+constexpr const char* kTitleWithBios = "Rix - games - BIOS found";
+constexpr const char* kCollisionNames[] = {"Normal", "Precise", "Off"};
 
 void TitleBar(TextScreen& screen, const char* text, std::uint8_t paper = kPaperTitle) {
     Line(screen, 0).Paper(paper).Text(text);
@@ -172,7 +175,14 @@ void Menu::Draw(TextScreen& screen) const {
 
 void Menu::DrawList(TextScreen& screen) const {
     const std::uint32_t count = catalog_->Count();
-    TitleBar(screen, kTitle);
+    TitleBar(screen, catalog_->HasBios() ? kTitleWithBios : kTitle);
+    if (count == 0) {
+        // Every ROM on it was the console's BIOS.
+        Line(screen, 2).Text("No games on this cartridge: its only");
+        Line(screen, 3).Text("ROM is the console's BIOS.");
+        Line(screen, 5, 1, kInkDim).Text("Add games in Rix and build it again.");
+        return;
+    }
     const int width = DecDigits(selected_ + 1) + 3 + DecDigits(count);
     Line(screen, 0).At(kColumns - 1 - width).Dec(selected_ + 1).Text(" / ").Dec(count);
     std::uint8_t name[fmt::kRecordNameLength];
@@ -228,7 +238,18 @@ void Menu::DrawGame(TextScreen& screen) const {
         Wrapped(screen, 2, 2, name, length, kInkAccent);
     }
 
-    Line(screen, 5).Text("Size").At(kValueColumn).Dec(rom.size).Text(" bytes");
+    Line size(screen, 5);
+    size.Text("Size").At(kValueColumn).Dec(rom.size).Text(" bytes");
+    switch (rix::emu::DescribeCartridge(rom.size).kind) {
+    case rix::emu::CartridgeKind::kPlain:
+        break;
+    case rix::emu::CartridgeKind::kMegaCart:
+        size.Text(", MegaCart");
+        break;
+    case rix::emu::CartridgeKind::kPartial:
+        size.Text(": 32 KiB used");
+        break;
+    }
     Line key(screen, 6);
     key.Text("ROM key").At(kValueColumn);
     if (!catalog_->Known(game)) {
@@ -246,28 +267,48 @@ void Menu::DrawGame(TextScreen& screen) const {
     } else {
         header.Text("not a ColecoVision cartridge");
     }
+    Line bios(screen, 8);
+    bios.Text("BIOS").At(kValueColumn);
+    if (catalog_->HasBios()) {
+        bios.Text("the console's");
+    } else if (catalog_->BiosSettled()) {
+        bios.Text("Rix's own");
+    } else {
+        bios.Ink(kInkDim).Text(kReading);
+    }
 
     if (!catalog_->Known(game)) {
         return;
     }
     const std::int32_t record = catalog_->Record(game);
     if (record == kNoRecord) {
-        Line(screen, 9, 1, kInkDim).Text("No configuration record for this ROM.");
+        Line(screen, 10, 1, kInkDim).Text("No configuration record for this ROM.");
         return;
     }
     const std::uint8_t* r = cart_ + RecordOffset(table_, std::uint32_t(record));
     const std::int32_t cycles = std::int32_t(fmt::ReadU32(r + fmt::kRecordCycleCount));
-    Line cyclesLine(screen, 8);
+    Line cyclesLine(screen, 9);
     cyclesLine.Text("Cycles").At(kValueColumn);
     if (cycles == 0) {
         cyclesLine.Text("default");
     } else {
         cyclesLine.SignedDec(cycles);
+        if (rix::emu::EffectiveLineCycles(cycles).replaced) {
+            // Outside the range a game can be run at.
+            cyclesLine.Text(" (runs at ").Dec(std::uint32_t(rix::emu::kRealLineCycles)).Char(')');
+        }
     }
-    Line(screen, 9).Text("Collision").At(kValueColumn).Dec(r[fmt::kRecordCollision]);
-    Line(screen, 10, 1, kInkDim).Text("Button").At(kValueColumn).Text("ColecoVision control");
+    const std::uint8_t collision = r[fmt::kRecordCollision];
+    Line collisionLine(screen, 10);
+    collisionLine.Text("Collision").At(kValueColumn);
+    const auto mode = std::uint8_t(rix::emu::CollisionModeFromRecord(collision));
+    if (mode != collision) {
+        collisionLine.Dec(collision).Text(": ");
+    }
+    collisionLine.Text(kCollisionNames[mode]);
+    Line(screen, 11, 1, kInkDim).Text("Button").At(kValueColumn).Text("ColecoVision control");
     for (std::uint32_t slot = 0; slot < fmt::kRecordControlCount; ++slot) {
-        Line line(screen, 11 + int(slot));
+        Line line(screen, 12 + int(slot));
         line.Text(kButtonNames[slot]).At(kValueColumn);
         DescribeControl(fmt::ReadU16(r + fmt::kRecordControls + 2 * slot), line);
     }

@@ -9,6 +9,7 @@
 #include "Cartridge.h"
 #include "GbaMachine.h"
 #include "MenuReading.h"
+#include "support/ForceCrc32.h"
 
 namespace rix::test {
 namespace {
@@ -121,15 +122,24 @@ TEST(GbaMenu, GamePageShowsSizeKeyAndHeaderKind) {
     other[0] = 0x55;
     other[1] = 0x55;
     const std::vector<std::uint8_t> tiny = {0x55};
+    std::vector<std::uint8_t> megaCart(0x20000, 0xFF);
+    megaCart[0x1C000] = 0x55; // the header is in the last bank
+    megaCart[0x1C001] = 0xAA;
+    std::vector<std::uint8_t> odd(0xC000, 0xFF);
+    odd[0] = 0x55;
+    odd[1] = 0xAA;
 
     struct Case {
         const std::vector<std::uint8_t>& rom;
         const char* header;
+        const char* sizeNote;
     };
-    const Case cases[] = {{suite, "55 AA: direct start"},
-                          {titleScreen, "AA 55: title screen"},
-                          {other, "not a ColecoVision cartridge"},
-                          {tiny, "not a ColecoVision cartridge"}};
+    const Case cases[] = {{suite, "55 AA: direct start", ""},
+                          {titleScreen, "AA 55: title screen", ""},
+                          {other, "not a ColecoVision cartridge", ""},
+                          {tiny, "not a ColecoVision cartridge", ""},
+                          {megaCart, "not a ColecoVision cartridge", ", MegaCart"},
+                          {odd, "55 AA: direct start", ": 32 KiB used"}};
     CartContents contents;
     for (const Case& c : cases) {
         contents.games.push_back({c.rom, Named("Game")});
@@ -139,7 +149,8 @@ TEST(GbaMenu, GamePageShowsSizeKeyAndHeaderKind) {
         SCOPED_TRACE(c.header);
         machine->Tap(kKeyA);
         const Rows rows = machine->Text();
-        EXPECT_EQ(Value(rows, "Size"), std::to_string(c.rom.size()) + " bytes");
+        EXPECT_EQ(Value(rows, "Size"), std::to_string(c.rom.size()) + " bytes" + c.sizeNote);
+        EXPECT_EQ(Value(rows, "BIOS"), "Rix's own");
         EXPECT_EQ(Value(rows, "ROM key"), Key(RomKey(c.rom)));
         EXPECT_EQ(Value(rows, "Header"), c.header);
         EXPECT_EQ(rows[18], " This version cannot start games yet.");
@@ -167,8 +178,8 @@ TEST(GbaMenu, GamePageDecodesControlsWithTheShoulderSwap) {
     machine->Tap(kKeyA);
     Rows rows = machine->Text();
     EXPECT_EQ(rows[0], " Game 1 of 2");
-    EXPECT_EQ(Value(rows, "Cycles"), "-5");
-    EXPECT_EQ(Value(rows, "Collision"), "3");
+    EXPECT_EQ(Value(rows, "Cycles"), "-5 (runs at 228)");
+    EXPECT_EQ(Value(rows, "Collision"), "3: Normal");
     EXPECT_EQ(Value(rows, "A"), "Fire 1");
     EXPECT_EQ(Value(rows, "B"), "Fire 2");
     EXPECT_EQ(Value(rows, "Select"), "Keypad *");
@@ -182,7 +193,7 @@ TEST(GbaMenu, GamePageDecodesControlsWithTheShoulderSwap) {
     rows = machine->Text();
     EXPECT_EQ(rows[0], " Game 2 of 2");
     EXPECT_EQ(Value(rows, "Cycles"), "default");
-    EXPECT_EQ(Value(rows, "Collision"), "1");
+    EXPECT_EQ(Value(rows, "Collision"), "Precise");
     EXPECT_EQ(Value(rows, "A"), "Fire 2");
     EXPECT_EQ(Value(rows, "B"), "Fire 1 + Fire 2");
     EXPECT_EQ(Value(rows, "Select"), "none");
@@ -283,6 +294,39 @@ TEST(GbaMenu, NamesFillInWhileLargeRomsAreRead) {
     machine.Tap(kKeyB);
     EXPECT_EQ(machine.Text()[4], ">    3 Big 2");
     EXPECT_TRUE(Contains(machine.Text(), kReading)) << "game 3 was read before games 1 and 2";
+}
+
+// 8 KiB of our own made to carry the console's BIOS CRC: it stands in for the real one.
+std::vector<std::uint8_t> StandInBios() {
+    std::vector<std::uint8_t> bios = TestRom(77, 0x2000);
+    ForceCrc32(bios.data(), bios.size(), bios.size() - 4, 0x3AA93EF3u);
+    return bios;
+}
+
+TEST(GbaMenu, TheConsolesBiosIsNoGame) {
+    CartContents contents;
+    contents.games = {{TestRom(1), Named("First")},
+                      {StandInBios(), Named("The BIOS")},
+                      {TestRom(2), Named("Second")}};
+    auto machine = Boot(contents);
+    ASSERT_GE(machine->RunUntil([&] { return machine->Text()[3] == "     2 Second"; }, 120), 0);
+    const Rows rows = machine->Text();
+    EXPECT_EQ(rows[0], " Rix - games - BIOS found         1 / 2");
+    EXPECT_FALSE(Contains(rows, "The BIOS"));
+    machine->Tap(kKeyDown);
+    machine->Tap(kKeyA);
+    EXPECT_EQ(machine->Text()[2], " Second");
+    EXPECT_EQ(Value(machine->Text(), "BIOS"), "the console's");
+
+    CartContents onlyBios;
+    onlyBios.games = {{StandInBios(), Named("The BIOS")}};
+    machine = Boot(onlyBios);
+    ASSERT_GE(
+        machine->RunUntil(
+            [&] { return Contains(machine->Text(), " No games on this cartridge: its only"); },
+            120),
+        0);
+    EXPECT_EQ(machine->Text()[0], " Rix - games - BIOS found");
 }
 
 } // namespace

@@ -78,7 +78,7 @@ TEST(RixBuildCartridge, GamePagesShowTheConfiguredSettings) {
     machine->Tap(kKeyA);
     rows = machine->Text();
     EXPECT_EQ(Value(rows, "Cycles"), "228");
-    EXPECT_EQ(Value(rows, "Collision"), "2");
+    EXPECT_EQ(Value(rows, "Collision"), "Off");
     EXPECT_EQ(Value(rows, "A"), "Keypad 0");
     EXPECT_EQ(Value(rows, "B"), "Keypad 9");
     EXPECT_EQ(Value(rows, "Select"), "none");
