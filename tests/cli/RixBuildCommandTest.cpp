@@ -2,6 +2,7 @@
 
 #include "builder/Resources.h"
 
+#include "support/CapturedOutput.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -21,26 +22,12 @@ using test::ReadFileText;
 using test::TempDir;
 using test::WriteFileText;
 
-struct CommandResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Drain(std::FILE* f) {
-    std::rewind(f);
-    std::string text;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, f)) {
-        text.append(buffer, n);
-    }
-    std::fclose(f);
-    return text;
-}
+using test::CommandResult;
+using test::Drain;
 
 // Runs the command in this process with captured streams; `input` is what the user types.
 CommandResult RunCommand(const std::vector<std::string>& args, const std::string& input = "",
-               bool terminal = false) {
+                         bool terminal = false) {
     cli::Console console;
     console.in = std::tmpfile();
     console.out = std::tmpfile();
@@ -139,7 +126,8 @@ TEST_F(RixBuild, AnEmptyListBuildsTheShellImage) {
 }
 
 TEST_F(RixBuild, AFileThatCannotBeAddedStopsButKeepsTheOnesBefore) {
-    const CommandResult run = RunCommand(Args({dir / "Game.COL", dir / "missing.col", dir / "second.rom"}));
+    const CommandResult run =
+        RunCommand(Args({dir / "Game.COL", dir / "missing.col", dir / "second.rom"}));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "rix-build: File not found.\n");
     EXPECT_FALSE(std::filesystem::exists(out + "/Rix.gba"));
@@ -147,7 +135,8 @@ TEST_F(RixBuild, AFileThatCannotBeAddedStopsButKeepsTheOnesBefore) {
     EXPECT_NE(saved.find("Filename=game"), std::string::npos);
     EXPECT_EQ(saved.find("Filename=second"), std::string::npos);
 
-    const CommandResult unsaved = RunCommand(Args({"--no-save", dir / "second.rom", dir / "missing.col"}));
+    const CommandResult unsaved =
+        RunCommand(Args({"--no-save", dir / "second.rom", dir / "missing.col"}));
     EXPECT_EQ(unsaved.status, 1);
     EXPECT_EQ(ReadFileText(settings), saved);
 }
@@ -167,8 +156,8 @@ TEST_F(RixBuild, SettingsThatCannotBeReadOrSavedAreErrors) {
     ::chmod(settings.c_str(), 0444);
     const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Rix binary created. Have fun!\nrix-build: Cannot create file " + settings +
-                           ".\n");
+    EXPECT_EQ(run.err,
+              "Rix binary created. Have fun!\nrix-build: Cannot create file " + settings + ".\n");
     EXPECT_TRUE(std::filesystem::exists(out + "/Rix.gba"));
 }
 

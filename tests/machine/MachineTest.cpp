@@ -14,6 +14,7 @@
 
 #include "core/Machine.h"
 #include "support/Png.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -21,9 +22,9 @@ using namespace rix::emu;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << path;
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Bytes bytes = rix::test::ReadFileBytes(path);
+    EXPECT_FALSE(bytes.empty()) << path;
+    return bytes;
 }
 
 Bytes TestProgram(const std::string& name) {

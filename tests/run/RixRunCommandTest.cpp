@@ -11,6 +11,7 @@
 #include "core/RixBios.h"
 #include "format/CartTable.h"
 #include "format/Crc32.h"
+#include "support/CapturedOutput.h"
 #include "support/Png.h"
 #include "support/TempDir.h"
 
@@ -39,22 +40,8 @@ const std::string kHello = std::string(RIX_SOURCE_DIR) + "/resources/examples/he
 // hello.col clears all of VRAM with the display blanked first: its greeting shows from frame 13.
 const std::string kHelloFrames = "20";
 
-struct CommandResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Drain(std::FILE* f) {
-    std::rewind(f);
-    std::string text;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, f)) {
-        text.append(buffer, n);
-    }
-    std::fclose(f);
-    return text;
-}
+using test::CommandResult;
+using test::Drain;
 
 CommandResult RunIn(int (*command)(const std::vector<std::string>&, const cli::Console&),
                     const std::vector<std::string>& args) {
