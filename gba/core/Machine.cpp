@@ -26,6 +26,8 @@ constexpr uint8_t kJoystickRight = 0x02;
 constexpr uint8_t kJoystickDown = 0x04;
 constexpr uint8_t kJoystickLeft = 0x08;
 
+class NoRenderer final : public VideoRenderer {};
+
 constexpr bool IsPowerOfTwo(uint32_t value) {
     return value != 0 && (value & (value - 1)) == 0;
 }
@@ -238,6 +240,15 @@ void Machine::UpdateNmi() {
 }
 
 size_t Machine::RunFrame(uint8_t* picture, int16_t* samples, uint32_t sampleRate) {
+    if (picture) {
+        LineRenderer lines(picture);
+        return RunFrame(lines, samples, sampleRate);
+    }
+    NoRenderer nothing;
+    return RunFrame(nothing, samples, sampleRate);
+}
+
+size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sampleRate) {
     const bool sound = samples != nullptr && sampleRate != 0;
     if (sound && sampleRate != sampleRate_) {
         // A new rate starts counting from the time reached so far.
@@ -247,8 +258,13 @@ size_t Machine::RunFrame(uint8_t* picture, int16_t* samples, uint32_t sampleRate
     size_t written = 0;
     for (int line = 0; line < kLinesPerFrame; ++line) {
         overrun_ = cpu_.Run(lineCycles_ - overrun_);
-        uint8_t* out = picture && line < Vdp::kActiveLines ? picture + line * Vdp::kWidth : nullptr;
-        vdp_.ScanLine(line, out);
+        if (line < Vdp::kActiveLines) {
+            renderer.Line(vdp_, line);
+            if (line == Vdp::kActiveLines - 1) {
+                renderer.Frame(vdp_);
+            }
+        }
+        vdp_.ScanLine(line);
         UpdateNmi();
         sampleClocks_ += kSoundClocksPerLine;
         if (sound) {

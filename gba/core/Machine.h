@@ -12,6 +12,7 @@
 #include <stdint.h>
 
 #include "core/Psg.h"
+#include "core/Renderer.h"
 #include "core/Vdp.h"
 #include "core/Z80.h"
 
@@ -141,10 +142,14 @@ public:
     void SetSoundClocked(bool clocked) { soundClocked_ = clocked; }
 
     // Runs one frame: kLinesPerFrame lines of LineCycles() Z80 cycles, each followed by the
-    // video chip's line and kSoundClocksPerLine sound-chip clocks. `picture` (256 x 192
-    // palette indices, or null) receives the active lines. With `samples` non-null the sound
-    // chip's output is written there at `sampleRate` Hz (at most MaxSamplesPerFrame) and the
-    // count is returned; otherwise the chip is only clocked and 0 is returned.
+    // video chip's line (the renderer's Line for lines 0-191, its Frame after line 191, then
+    // the chip's status and timing) and kSoundClocksPerLine sound-chip clocks. With `samples`
+    // non-null the sound chip's output is written there at `sampleRate` Hz (at most
+    // MaxSamplesPerFrame) and the count is returned; otherwise the chip is only clocked (see
+    // SetSoundClocked) and 0 is returned.
+    size_t RunFrame(VideoRenderer& renderer, int16_t* samples = nullptr, uint32_t sampleRate = 0);
+    // The same with the host's line renderer into `picture` (256 x 192 palette indices), or
+    // with nothing drawn when `picture` is null.
     size_t RunFrame(uint8_t* picture, int16_t* samples = nullptr, uint32_t sampleRate = 0);
 
     // --- State, for front ends and tests; nothing here changes the machine ---

@@ -119,7 +119,7 @@ uint16_t Vdp::PatternTable() const {
     return static_cast<uint16_t>((regs_[4] & 0x07) << 11);
 }
 
-void Vdp::ScanLine(int line, uint8_t* out) {
+void Vdp::ScanLine(int line) {
     if (line < 0 || line > kActiveLines) {
         return;
     }
@@ -130,34 +130,36 @@ void Vdp::ScanLine(int line, uint8_t* out) {
         status_ |= kStatusInterrupt;
         return;
     }
-    if (!DisplayEnabled()) {
-        // Blanked: backdrop only, and the sprite logic does not run.
-        if (out) {
-            memset(out, Backdrop(), kWidth);
-        }
+    // Blanked or in Text mode, the sprite logic does not run.
+    if (spriteStatus_ == SpriteStatus::kPerLine && DisplayEnabled() &&
+        CurrentMode() != Mode::Text) {
+        SpriteStatusLine(line, true);
+    }
+}
+
+void Vdp::DrawLine(int line, uint8_t* out) const {
+    if (line < 0 || line >= kActiveLines) {
         return;
     }
-    const Mode mode = CurrentMode();
-    if (out) {
-        switch (mode) {
-        case Mode::Graphics1:
-            DrawGraphics1(line, out);
-            break;
-        case Mode::Graphics2:
-            DrawGraphics2(line, out);
-            break;
-        case Mode::Multicolor:
-            DrawMulticolor(line, out);
-            break;
-        case Mode::Text:
-            DrawText(line, out);
-            break;
-        }
+    if (!DisplayEnabled()) {
+        memset(out, Backdrop(), kWidth);
+        return;
     }
-    const bool perLine = spriteStatus_ == SpriteStatus::kPerLine;
-    if (mode != Mode::Text && (out || perLine)) {
-        Sprites(line, out, perLine, perLine);
+    switch (CurrentMode()) {
+    case Mode::Graphics1:
+        DrawGraphics1(line, out);
+        break;
+    case Mode::Graphics2:
+        DrawGraphics2(line, out);
+        break;
+    case Mode::Multicolor:
+        DrawMulticolor(line, out);
+        break;
+    case Mode::Text:
+        DrawText(line, out);
+        return; // no sprites
     }
+    SpritePixels(SelectSprites(line), out);
 }
 
 void Vdp::FrameSpriteStatus(bool coincidence) {
@@ -166,7 +168,7 @@ void Vdp::FrameSpriteStatus(bool coincidence) {
     }
     for (int line = 0; line < kActiveLines; ++line) {
         // Once C is set, only 5S and the number can still change.
-        Sprites(line, nullptr, true, coincidence && !(status_ & kStatusCoincidence));
+        SpriteStatusLine(line, coincidence && !(status_ & kStatusCoincidence));
     }
 }
 
@@ -237,16 +239,11 @@ void Vdp::DrawText(int line, uint8_t* out) const {
     }
 }
 
-void Vdp::Sprites(int line, uint8_t* out, bool status, bool coincidence) {
+Vdp::SpriteLine Vdp::SelectSprites(int line) const {
     const uint8_t* attributes = &vram_[SpriteAttributeTable()];
-    const bool large = regs_[1] & kR1Size;
     const int magShift = regs_[1] & kR1Mag;
-    const unsigned height = (large ? 16u : 8u) << magShift;
-
-    int shown[kSpritesPerLine];
-    unsigned shownRow[kSpritesPerLine];
-    int count = 0;
-    int fifth = -1;
+    const unsigned height = ((regs_[1] & kR1Size) ? 16u : 8u) << magShift;
+    SpriteLine selection;
     int index = 0;
     for (; index < kSpriteCount; ++index) {
         const uint8_t y = attributes[index * 4];
@@ -259,27 +256,40 @@ void Vdp::Sprites(int line, uint8_t* out, bool status, bool coincidence) {
         if (row >= height) {
             continue;
         }
-        if (count == kSpritesPerLine) {
-            fifth = index;
+        if (selection.count == kSpritesPerLine) {
+            selection.fifth = index;
             break;
         }
-        shown[count] = index;
-        shownRow[count] = row >> magShift;
-        ++count;
+        selection.shown[selection.count] = index;
+        selection.row[selection.count] = row >> magShift;
+        ++selection.count;
     }
-    if (status && !(status_ & kStatusFifthSprite)) {
+    selection.last = index < kSpriteCount ? index : kSpriteCount - 1;
+    return selection;
+}
+
+void Vdp::SpriteStatusLine(int line, bool coincidence) {
+    const SpriteLine selection = SelectSprites(line);
+    if (!(status_ & kStatusFifthSprite)) {
         // Without a fifth sprite the number field holds the last sprite looked at.
-        if (fifth >= 0) {
-            status_ = static_cast<uint8_t>((status_ & 0xE0) | kStatusFifthSprite | fifth);
+        if (selection.fifth >= 0) {
+            status_ = static_cast<uint8_t>((status_ & 0xE0) | kStatusFifthSprite | selection.fifth);
         } else {
-            const int last = index < kSpriteCount ? index : kSpriteCount - 1;
-            status_ = static_cast<uint8_t>((status_ & 0xE0) | last);
+            status_ = static_cast<uint8_t>((status_ & 0xE0) | selection.last);
         }
     }
-    if (count == 0 || (!out && !coincidence)) {
-        return;
+    if (coincidence && SpritePixels(selection, nullptr)) {
+        status_ |= kStatusCoincidence;
     }
+}
 
+bool Vdp::SpritePixels(const SpriteLine& selection, uint8_t* out) const {
+    if (selection.count == 0) {
+        return false;
+    }
+    const uint8_t* attributes = &vram_[SpriteAttributeTable()];
+    const bool large = regs_[1] & kR1Size;
+    const int magShift = regs_[1] & kR1Mag;
     // Bit 0: a higher-priority sprite has a pattern pixel here (for coincidence, whatever its
     // colour). Bit 1: it also drew a colour here, hiding the sprites behind it.
     uint8_t cover[kWidth];
@@ -287,10 +297,10 @@ void Vdp::Sprites(int line, uint8_t* out, bool status, bool coincidence) {
     const uint8_t* patterns = &vram_[SpritePatternTable()];
     const int width = (large ? 16 : 8) << magShift;
     bool overlap = false;
-    for (int k = 0; k < count; ++k) {
-        const uint8_t* a = &attributes[shown[k] * 4];
+    for (int k = 0; k < selection.count; ++k) {
+        const uint8_t* a = &attributes[selection.shown[k] * 4];
         const uint8_t name = large ? (a[2] & 0xFC) : a[2];
-        const uint8_t* pattern = &patterns[name * 8 + shownRow[k]];
+        const uint8_t* pattern = &patterns[name * 8 + selection.row[k]];
         // Large sprites: the right half's bytes sit 16 bytes after the left half's.
         const unsigned bits = large ? ((pattern[0] << 8) | pattern[16]) : (pattern[0] << 8);
         if (!bits) {
@@ -312,6 +322,9 @@ void Vdp::Sprites(int line, uint8_t* out, bool status, bool coincidence) {
             uint8_t& c = cover[sx];
             if (c & 1) {
                 overlap = true;
+                if (!out) {
+                    return true; // only the coincidence was asked for
+                }
             }
             if (colour && !(c & 2)) {
                 if (out) {
@@ -323,9 +336,7 @@ void Vdp::Sprites(int line, uint8_t* out, bool status, bool coincidence) {
             }
         }
     }
-    if (coincidence && overlap) {
-        status_ |= kStatusCoincidence;
-    }
+    return overlap;
 }
 
 } // namespace rix::emu

@@ -129,12 +129,23 @@ public:
     // to its rising edge, which a register-1 write can also cause while F is pending.
     bool InterruptLine() const { return (status_ & kStatusInterrupt) && (regs_[1] & 0x20); }
 
-    // Runs scan line `line` of the frame. Lines 0..191 evaluate sprites (5S, sprite number,
-    // C) and, when `out` is not null, draw the line into out[0..255] as palette indices 0..15
-    // with transparency already resolved (index 0 only where the backdrop colour is 0). Line
-    // 192 sets F (the vertical interrupt). Any other line does nothing. Register and VRAM
-    // changes between calls show from the next line on.
-    RIX_IWRAM_CODE void ScanLine(int line, uint8_t* out);
+    // The chip's timing and status for scan line `line` of the frame: lines 0..191 evaluate
+    // sprites for the status (5S, sprite number, C) when the timing is kPerLine; line 192 sets
+    // F (the vertical interrupt), after working out the frame's sprite status in the per-frame
+    // timings. Any other line does nothing. Register and VRAM changes between calls show from
+    // the next line on. Draws nothing: drawing is DrawLine's, or a tile layer's.
+    RIX_IWRAM_CODE void ScanLine(int line);
+    // Draws active line `line` (0..191) as the chip shows it now into out[0..255]: palette
+    // indices 0..15 with transparency already resolved (index 0 only where the backdrop colour
+    // is 0), sprites included. Changes nothing; other lines are ignored.
+    RIX_IWRAM_CODE void DrawLine(int line, uint8_t* out) const;
+    // Both, as the chip does them on one line: DrawLine when `out` is not null, then ScanLine.
+    void ScanLine(int line, uint8_t* out) {
+        if (out) {
+            DrawLine(line, out);
+        }
+        ScanLine(line);
+    }
 
     // --- State for a layer that maps the tables onto tile hardware, and for tests ---
 
@@ -168,9 +179,21 @@ private:
     RIX_IWRAM_CODE void DrawGraphics2(int line, uint8_t* out) const;
     RIX_IWRAM_CODE void DrawMulticolor(int line, uint8_t* out) const;
     RIX_IWRAM_CODE void DrawText(int line, uint8_t* out) const;
-    // Draws the line's sprites into `out` (when not null) and, with `status`, updates 5S and
-    // the number, and C when `coincidence`.
-    RIX_IWRAM_CODE void Sprites(int line, uint8_t* out, bool status, bool coincidence);
+    // The sprites a line shows (at most four, in priority order), the fifth one's number or -1,
+    // and the last one looked at.
+    struct SpriteLine {
+        int shown[4];
+        unsigned row[4]; // the pattern row of each, magnification taken out
+        int count = 0;
+        int fifth = -1;
+        int last = 0;
+    };
+    SpriteLine SelectSprites(int line) const;
+    // Draws the selection's pixels into `out` (when not null); returns whether two of them
+    // overlap (the coincidence), stopping at the first overlap when nothing is drawn.
+    RIX_IWRAM_CODE bool SpritePixels(const SpriteLine& selection, uint8_t* out) const;
+    // The line's part of the status: 5S and the number, and C when `coincidence`.
+    void SpriteStatusLine(int line, bool coincidence);
     void FrameSpriteStatus(bool coincidence);
 
     uint8_t vram_[kVramSize]{};
