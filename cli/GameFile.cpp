@@ -1,6 +1,7 @@
 #include "cli/GameFile.h"
 
 #include "app/Catalog.h"
+#include "app/Record.h"
 #include "app/Table.h"
 #include "builder/Resources.h"
 #include "format/CartTable.h"
@@ -106,19 +107,7 @@ void PickFromCartridge(const std::string& path, GameFile& out, std::uint32_t fil
         --length;
     }
     out.name.assign(name, length);
-    out.config.cycleCount = std::int32_t(fmt::ReadU32(r + fmt::kRecordCycleCount));
-    out.config.collision = r[fmt::kRecordCollision];
-    // A record without any control (a preset the settings do not define) gets the default
-    // controls, as on the GBA.
-    std::uint16_t controls[emu::kControlButtons];
-    bool any = false;
-    for (int i = 0; i < emu::kControlButtons; ++i) {
-        controls[i] = fmt::ReadU16(r + fmt::kRecordControls + 2 * i);
-        any = any || controls[i] != 0;
-    }
-    if (any) {
-        std::copy(std::begin(controls), std::end(controls), out.config.controls);
-    }
+    gba::ApplyRecord(r, out.config);
 }
 
 } // namespace

@@ -59,7 +59,10 @@ SECTIONS {
     /* Not cleared at start-up: clearing 200 KiB would delay the first frame. */
     .ewram_noinit (NOLOAD) : {
         *(.ewram_noinit .ewram_noinit.*)
+        __ewram_end = .;
     } > ewram
+    /* The test port (app/TestPort.h) has the last 256 bytes of EWRAM to itself. */
+    ASSERT(__ewram_end <= 0x0203FF00, "EWRAM data reaches the test port")
 
     .rodata : {
         *(.rodata .rodata.*)

@@ -3,11 +3,13 @@
 #include <cstdint>
 
 #include "Catalog.h"
+#include "Game.h"
 #include "Hardware.h"
 #include "Keys.h"
 #include "Menu.h"
 #include "Platform.h"
 #include "Table.h"
+#include "TestPort.h"
 #include "TextScreen.h"
 #include "Video.h"
 
@@ -48,6 +50,9 @@ bool TimeLeft(std::uint32_t frame) {
 
 void Run() {
     hw::Reg<std::uint16_t>(hw::kWaitcnt) = hw::kWaitcntFastRom;
+    TestPort& port = Port();
+    port = TestPort{};
+    port.marker = kTestPortMarker;
     gVideo.Init();
 
     const auto* cart = reinterpret_cast<const std::uint8_t*>(hw::kRom);
@@ -67,6 +72,17 @@ void Run() {
         gVideo.Flip();
         const auto held = std::uint16_t(~hw::Reg<std::uint16_t>(hw::kKeyinput) & hw::kKeyMask);
         gMenu.Press(gKeys.Update(held));
+        GameStart start;
+        if (gMenu.TakeStart(start)) {
+            PlayGame(start);
+            // Back in the menu: its screen is drawn anew, and keys still held from the game
+            // do not act.
+            gVideo.Init();
+            gKeys = KeyRepeat();
+            gKeys.Update(std::uint16_t(~hw::Reg<std::uint16_t>(hw::kKeyinput) & hw::kKeyMask));
+            frame = gVblankCount;
+            continue;
+        }
         gMenu.Draw(gScreen);
         gVideo.Draw(gScreen);
         while (gCatalog.RemainingGames() != 0 && TimeLeft(frame)) {

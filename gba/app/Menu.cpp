@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "Hardware.h"
+#include "Record.h"
 #include "core/Machine.h"
 #include "format/CartTable.h"
 
@@ -97,7 +98,9 @@ void Menu::Press(std::uint16_t keys) {
         top_ = selected_;
     }
     if (view_ == View::kList) {
-        if ((keys & hw::kKeyA) != 0) {
+        if ((keys & hw::kKeyStart) != 0) {
+            RequestStart(selected_);
+        } else if ((keys & hw::kKeyA) != 0) {
             view_ = View::kGame;
         } else if ((keys & hw::kKeyDown) != 0) {
             Move(1);
@@ -111,8 +114,52 @@ void Menu::Press(std::uint16_t keys) {
     } else if (view_ == View::kGame) {
         if ((keys & hw::kKeyB) != 0) {
             view_ = View::kList;
+        } else if ((keys & (hw::kKeyA | hw::kKeyStart)) != 0) {
+            RequestStart(selected_);
         }
     }
+}
+
+const char* Menu::StartBlocker(std::uint32_t game) const {
+    if (game >= catalog_->Count()) {
+        return "There is no such game.";
+    }
+    if (catalog_->Rom(game).size == 0) {
+        return "Its ROM entry is empty: nothing to run.";
+    }
+    if (!catalog_->Known(game) || !catalog_->BiosSettled()) {
+        return kReading;
+    }
+    if (catalog_->Record(game) == kNoRecord) {
+        return "No record, so it cannot be started.";
+    }
+    return nullptr;
+}
+
+void Menu::RequestStart(std::uint32_t game) {
+    if (StartBlocker(game) != nullptr) {
+        view_ = View::kGame; // its page says why
+        return;
+    }
+    startRequested_ = true;
+}
+
+bool Menu::TakeStart(GameStart& start) {
+    if (!startRequested_) {
+        return false;
+    }
+    startRequested_ = false;
+    if (StartBlocker(selected_) != nullptr) {
+        return false;
+    }
+    const RomEntry rom = catalog_->Rom(selected_);
+    start.number = selected_ + 1;
+    start.rom = cart_ + rom.offset;
+    start.romSize = rom.size;
+    start.bios = catalog_->HasBios() ? cart_ + catalog_->Bios().offset : nullptr;
+    start.record = cart_ + RecordOffset(table_, std::uint32_t(catalog_->Record(selected_)));
+    view_ = View::kList;
+    return true;
 }
 
 std::uint32_t Menu::WantedGame() const {
@@ -215,7 +262,7 @@ void Menu::DrawList(TextScreen& screen) const {
     } else {
         Wrapped(screen, 17, 2, name, length, kInkAccent);
     }
-    HelpBar(screen, "Up/Down: move  L/R: page  A: open");
+    HelpBar(screen, "Up/Down L/R: move  A: open  Start: play");
 }
 
 void Menu::DrawGame(TextScreen& screen) const {
@@ -226,8 +273,14 @@ void Menu::DrawGame(TextScreen& screen) const {
         .Dec(game + 1)
         .Text(" of ")
         .Dec(catalog_->Count());
-    HelpBar(screen, "B: back to the list");
-    Line(screen, 18, 1, kInkAccent).Text("This version cannot start games yet.");
+    const char* blocker = StartBlocker(game);
+    if (blocker == nullptr) {
+        HelpBar(screen, "A/Start: play  B: back to the list");
+        Line(screen, 18, 1, kInkAccent).Text("To leave a game hold L+R+Select+Start");
+    } else {
+        HelpBar(screen, "B: back to the list");
+        Line(screen, 18, 1, blocker == kReading ? kInkDim : kInkAccent).Text(blocker);
+    }
 
     const RomEntry rom = catalog_->Rom(game);
     std::uint8_t name[fmt::kRecordNameLength];
@@ -306,11 +359,18 @@ void Menu::DrawGame(TextScreen& screen) const {
         collisionLine.Dec(collision).Text(": ");
     }
     collisionLine.Text(kCollisionNames[mode]);
-    Line(screen, 11, 1, kInkDim).Text("Button").At(kValueColumn).Text("ColecoVision control");
+    // A record that maps no button is played with the default controls: show those.
+    const bool defaults = MapsNoButton(r);
+    Line(screen, 11, 1, kInkDim)
+        .Text("Button")
+        .At(kValueColumn)
+        .Text(defaults ? "defaults (none mapped)" : "ColecoVision control");
     for (std::uint32_t slot = 0; slot < fmt::kRecordControlCount; ++slot) {
         Line line(screen, 12 + int(slot));
         line.Text(kButtonNames[slot]).At(kValueColumn);
-        DescribeControl(fmt::ReadU16(r + fmt::kRecordControls + 2 * slot), line);
+        DescribeControl(defaults ? rix::emu::kDefaultControls[slot]
+                                 : fmt::ReadU16(r + fmt::kRecordControls + 2 * slot),
+                        line);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Catalog.h"
+#include "Game.h"
 #include "Table.h"
 #include "TextScreen.h"
 
@@ -25,6 +26,10 @@ public:
     // The game whose CRC the screen waits for, or Count() when none is shown unknown.
     std::uint32_t WantedGame() const;
 
+    // True once, after the player asked to start a game that can start; fills `start`. The
+    // menu shows the list again when the game is left.
+    bool TakeStart(GameStart& start);
+
 private:
     enum class View : std::uint8_t { kList, kGame, kEmpty, kBroken };
 
@@ -36,6 +41,9 @@ private:
     // The game's display name (record name without its padding, else the ROM key); returns
     // its length in bytes, 0 while the CRC is unknown.
     int GameName(std::uint32_t game, std::uint8_t* name) const;
+    // Why game `game` cannot start now, or null when it can.
+    const char* StartBlocker(std::uint32_t game) const;
+    void RequestStart(std::uint32_t game);
 
     const std::uint8_t* cart_ = nullptr;
     const Catalog* catalog_ = nullptr;
@@ -43,6 +51,7 @@ private:
     View view_ = View::kBroken;
     std::uint32_t selected_ = 0;
     std::uint32_t top_ = 0;
+    bool startRequested_ = false;
 };
 
 } // namespace rix::gba

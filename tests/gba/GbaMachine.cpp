@@ -113,6 +113,10 @@ std::uint32_t GbaMachine::Read32(std::uint32_t address) {
     return core_->busRead32(core_, address);
 }
 
+void GbaMachine::Write32(std::uint32_t address, std::uint32_t value) {
+    core_->busWrite32(core_, address, value);
+}
+
 std::uint32_t GbaMachine::Pc() const {
     std::int32_t pc = 0;
     core_->readRegister(core_, "pc", &pc);

@@ -49,6 +49,8 @@ public:
 
     std::uint8_t Read8(std::uint32_t address);
     std::uint32_t Read32(std::uint32_t address);
+    // Writes as the CPU would (between frames): how a test talks to the program's test port.
+    void Write32(std::uint32_t address, std::uint32_t value);
     std::uint32_t Pc() const;
     int Frames() const { return frames_; }
 

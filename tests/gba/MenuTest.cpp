@@ -153,7 +153,8 @@ TEST(GbaMenu, GamePageShowsSizeKeyAndHeaderKind) {
         EXPECT_EQ(Value(rows, "BIOS"), "Rix's own");
         EXPECT_EQ(Value(rows, "ROM key"), Key(RomKey(c.rom)));
         EXPECT_EQ(Value(rows, "Header"), c.header);
-        EXPECT_EQ(rows[18], " This version cannot start games yet.");
+        EXPECT_EQ(rows[18], " To leave a game hold L+R+Select+Start");
+        EXPECT_EQ(rows[19], " A/Start: play  B: back to the list");
         machine->Tap(kKeyB);
         machine->Tap(kKeyDown);
     }

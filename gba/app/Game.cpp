@@ -1,0 +1,132 @@
+#include "Game.h"
+
+#include "GameVideo.h"
+#include "Hardware.h"
+#include "Platform.h"
+#include "Record.h"
+#include "TestPort.h"
+#include "core/Machine.h"
+
+extern "C" {
+extern volatile std::uint32_t gVblankCount;
+}
+
+namespace rix::gba {
+
+namespace {
+
+// The machine is about 18 KiB, most of it video memory: EWRAM. Its constructor runs at start-up
+// (the section is cleared first).
+RIX_EWRAM_BSS rix::emu::Machine gMachine;
+// Not in a cleared section: its table pointer is initialised as data, not by a constructor.
+GameVideo gGameVideo;
+
+void WaitForVblank(std::uint32_t seen) {
+    while (gVblankCount == seen) {
+        asm volatile("swi 0x05" ::: "r0", "r1", "r2", "r3", "memory"); // VBlankIntrWait
+    }
+}
+
+std::uint16_t HeldKeys() {
+    return std::uint16_t(~hw::Reg<std::uint16_t>(hw::kKeyinput) & hw::kKeyMask);
+}
+
+// Keys a test asks for on emulated frame `frame` (counted from 1).
+std::uint16_t ScriptedKeys(const TestPort& port, std::uint32_t frame) {
+    std::uint16_t keys = 0;
+    const std::uint32_t count =
+        port.pressCount < kTestPortPresses ? port.pressCount : kTestPortPresses;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const TestPress& press = port.presses[i];
+        if (frame >= press.first && frame <= press.last) {
+            keys = std::uint16_t(keys | (press.keys & hw::kKeyMask));
+        }
+    }
+    return keys;
+}
+
+// Watches the player's own combinations.
+class Combinations {
+public:
+    // Returns true once the way back has been held long enough.
+    bool Leave(std::uint16_t held, std::uint32_t vblank) {
+        if ((held & kLeaveKeys) != kLeaveKeys) {
+            leaveSince_ = kNever;
+            return false;
+        }
+        if (leaveSince_ == kNever) {
+            leaveSince_ = vblank;
+        }
+        return vblank - leaveSince_ >= kLeaveFrames;
+    }
+    // Returns true when L + R + Select were pressed together and let go without Start.
+    bool NextView(std::uint16_t held) {
+        if ((held & kViewKeys) == kViewKeys) {
+            armed_ = true;
+            spoilt_ = spoilt_ || (held & hw::kKeyStart) != 0;
+            return false;
+        }
+        const bool fire = armed_ && !spoilt_ && (held & kViewKeys) == 0;
+        if ((held & kViewKeys) == 0) {
+            armed_ = false;
+            spoilt_ = false;
+        }
+        return fire;
+    }
+
+private:
+    static constexpr std::uint32_t kNever = 0xFFFFFFFFu;
+    std::uint32_t leaveSince_ = kNever;
+    bool armed_ = false;
+    bool spoilt_ = false;
+};
+
+} // namespace
+
+void PlayGame(const GameStart& start) {
+    rix::emu::MachineConfig config;
+    config.rom = start.rom;
+    config.romSize = start.romSize;
+    config.bios = start.bios;
+    ApplyRecord(start.record, config);
+    gMachine.Load(config);
+    // The GBA's own sound channels will play the chip's registers; its counters are not needed.
+    gMachine.SetSoundClocked(false);
+
+    TestPort& port = Port();
+    port.game = start.number;
+    port.frames = 0;
+    gGameVideo.Start(View::kFit);
+    port.view = std::uint32_t(gGameVideo.CurrentView());
+
+    Combinations combinations;
+    std::uint32_t shown = gVblankCount;
+    for (;;) {
+        const std::uint16_t held = HeldKeys();
+        if (combinations.Leave(held, gVblankCount)) {
+            break;
+        }
+        if (combinations.NextView(held)) {
+            gGameVideo.SetView(View((int(gGameVideo.CurrentView()) + 1) % kViewCount));
+            port.view = std::uint32_t(gGameVideo.CurrentView());
+        }
+        if (port.stopAt != 0 && port.frames >= port.stopAt) {
+            // A test holds the game on this frame; the picture stays as it is.
+            WaitForVblank(gVblankCount);
+            continue;
+        }
+        gMachine.SetKeys(std::uint16_t(held | ScriptedKeys(port, port.frames + 1)));
+        gMachine.RunFrame(gGameVideo);
+        ++port.frames;
+        // Never faster than the console: at most one emulated frame per GBA frame.
+        WaitForVblank(shown);
+        shown = gVblankCount;
+    }
+
+    gGameVideo.Stop();
+    gMachine.Reset();
+    port.game = 0;
+    port.frames = 0;
+}
+
+} // namespace rix::gba

@@ -1,0 +1,43 @@
+// A running game's picture on the GBA: the video chip's tables mapped onto the GBA's tile
+// hardware once a frame (patterns and colours converted only where the chip's dirty map says
+// they changed, the name table as the screen map, sprites as objects, the backdrop as the
+// GBA's), shown in one of the views below. The machine calls Frame at the end of the chip's
+// active display; VBlank runs in the vertical blank interrupt while a game is shown (Start
+// hooks it in, Stop takes it out), because a frame of emulation may take longer than one of
+// the GBA's.
+#pragma once
+
+#include <cstdint>
+
+#include "core/Renderer.h"
+
+namespace rix::gba {
+
+// How the chip's 256 x 192 picture meets the GBA's 240 x 160 screen. Both crop 8 pixels at each
+// side. kFit shows all 192 lines by leaving out one in six (chip lines 5, 11, ..., 191); the
+// 1:1 views show 160 lines unscaled, from chip line 0, 16 or 32.
+enum class View : std::uint8_t { kFit, kTop, kMiddle, kBottom };
+inline constexpr int kViewCount = 4;
+
+class GameVideo final : public rix::emu::VideoRenderer {
+public:
+    // Takes the display over for a game: mode, layers, palettes and memory as a game needs
+    // them, everything marked for conversion; `view` to start with.
+    void Start(View view);
+    // Leaves the display blank for the menu to take back.
+    void Stop();
+
+    void SetView(View view);
+    View CurrentView() const { return view_; }
+
+    // The chip's tables at the end of its active display: converted into the GBA's.
+    void Frame(const rix::emu::Vdp& vdp) override;
+    // In the vertical blank interrupt: what must be set anew for each GBA frame (the line
+    // table of the fit view, say).
+    void VBlank();
+
+private:
+    View view_ = View::kFit;
+};
+
+} // namespace rix::gba
