@@ -103,7 +103,7 @@ std::int32_t Catalog::Record(std::uint32_t game) const {
 }
 
 bool Catalog::BiosSettled() const {
-    return biosRom_ != kNoBios || biosCursor_ == roms_;
+    return biosRom_ != kNoBios || biosCursor_ == roms_ || remaining_ == 0;
 }
 
 std::uint32_t Catalog::GameOfRom(std::uint32_t rom) const {

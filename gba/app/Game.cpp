@@ -96,6 +96,7 @@ void PlayGame(const GameStart& start) {
     TestPort& port = Port();
     port.game = start.number;
     port.frames = 0;
+    port.ram = std::uint32_t(reinterpret_cast<std::uintptr_t>(gMachine.Ram()));
     gGameVideo.Start(View::kFit);
     port.view = std::uint32_t(gGameVideo.CurrentView());
 

@@ -27,6 +27,7 @@ struct TestPort {
     // and everything else stay as they are) until the value changes.
     std::uint32_t stopAt;
     std::uint32_t view;       // the game's view (View), for the harness to map its frames
+    std::uint32_t ram;        // GBA address of the running console's 1 KiB of RAM
     std::uint32_t pressCount; // presses[0..pressCount) apply
     TestPress presses[kTestPortPresses];
 };

@@ -1,45 +1,14 @@
 // Cartridges made by the rix-build command, booted in the GBA core: the example ROM from a
 // fresh directory, and a configured cartridge whose game pages show what the settings say.
 #include "MenuReading.h"
+#include "RixBuildRun.h"
 
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace rix::test {
 namespace {
-
-// Runs rix-build in `directory` with `args`; returns its exit status.
-int RunRixBuild(const std::string& directory, std::vector<std::string> args) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(directory.c_str()) != 0) {
-            ::_exit(99);
-        }
-        const int devnull = ::open("/dev/null", O_RDWR);
-        ::dup2(devnull, STDIN_FILENO);
-        ::dup2(devnull, STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>("rix-build")};
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(RIX_BUILD_BINARY, argv.data());
-        ::_exit(98);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::vector<std::uint8_t> Bytes(const std::string& path) {
-    const std::vector<unsigned char> bytes = ReadFileBytes(path);
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-}
 
 const std::string kExample = std::string(RIX_SOURCE_DIR) + "/resources/examples/hello.col";
 const std::string kSuite = std::string(RIX_TESTDATA_DIR) + "/coleco/suitecv.rom";

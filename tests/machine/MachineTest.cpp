@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Machine.h"
+#include "support/ColecoCartridge.h"
 #include "support/Png.h"
 #include "support/TempDir.h"
 
@@ -31,24 +32,9 @@ Bytes TestProgram(const std::string& name) {
     return ReadFile(std::string(RIX_TESTDATA_DIR) + "/coleco/" + name);
 }
 
-// A cartridge of `size` bytes (0xFF-filled) whose header (55 AA) starts `code` at 0x8024,
-// the first byte behind the header's vectors. `nmi` goes into the NMI vector's jump at 0x8021.
-constexpr std::uint16_t kCodeStart = 0x8024;
 Bytes Cartridge(std::initializer_list<std::uint8_t> code, std::size_t size = 0x2000,
-                std::size_t headerAt = 0, std::uint16_t nmi = kCodeStart) {
-    Bytes rom(size, 0xFF);
-    std::uint8_t* h = &rom[headerAt];
-    h[0] = 0x55;
-    h[1] = 0xAA;
-    h[0x0A] = kCodeStart & 0xFF;
-    h[0x0B] = kCodeStart >> 8;
-    for (int vector = 0; vector < 8; ++vector) { // RST 08h-38h and the NMI: jumps
-        h[0x0C + vector * 3] = 0xC3;
-        h[0x0D + vector * 3] = nmi & 0xFF;
-        h[0x0E + vector * 3] = nmi >> 8;
-    }
-    std::copy(code.begin(), code.end(), rom.begin() + headerAt + (kCodeStart - 0x8000));
-    return rom;
+                std::size_t headerAt = 0, std::uint16_t nmi = rix::test::kCartridgeCodeStart) {
+    return rix::test::ColecoCartridge(code, size, headerAt, nmi);
 }
 
 // One machine per test: the object is large for the stack.
@@ -191,21 +177,7 @@ TEST(MachineMemory, MegaCartSelectsBanksByReadingTheTopAddresses) {
 
 // --- Controllers -----------------------------------------------------------------------------
 
-// Reads controller 1 in joystick mode into 7000h, controller 2 into 7002h, controller 1 in
-// keypad mode into 7001h, over and over.
-Bytes ControllerProgram() {
-    return Cartridge({
-        0xD3, 0xC0,       // out (C0h),a: joystick mode
-        0xDB, 0xFC,       // in a,(FCh)
-        0x32, 0x00, 0x70, // ld (7000h),a
-        0xDB, 0xFF,       // in a,(FFh)
-        0x32, 0x02, 0x70, // ld (7002h),a
-        0xD3, 0x80,       // out (80h),a: keypad mode
-        0xDB, 0xFC,       // in a,(FCh)
-        0x32, 0x01, 0x70, // ld (7001h),a
-        0x18, 0xEB,       // jr to the start
-    });
-}
+using rix::test::ControllerProgram;
 
 TEST(MachineControllers, ButtonsReachTheLinesThroughTheirCodes) {
     MachineConfig config; // the default controls: A Fire 1, B Fire 2, Select *, Start #, L 1, R 2

@@ -114,6 +114,15 @@ TEST(Catalog, GamesInTableOrderMatchedToTheirRecords) {
     EXPECT_EQ(catalog.Record(3), kNoRecord);
 }
 
+TEST(Catalog, AnswerIsFinalWhenTheLastRomOfTheBiosSizeIsAGame) {
+    // The 8 KiB ROM is the last one read: then no ROM is left that could be the BIOS.
+    const TestCart cart({Filled(emu::kBiosSize, 2)}, {});
+    Catalog catalog = cart.Start();
+    WorkAll(catalog, 0, 1024);
+    EXPECT_FALSE(catalog.HasBios());
+    EXPECT_TRUE(catalog.BiosSettled());
+}
+
 TEST(Catalog, TheBiosIsFoundFirstAndLeavesTheList) {
     const std::vector<std::uint8_t> bios = test::RedBios();
     // A large game the menu asks for, a game of the BIOS's size, the BIOS, a small game.
