@@ -1,7 +1,11 @@
 // gba-shot: runs a GBA image headless and saves a screenshot.
-//   gba-shot IMAGE OUT.png [--frames N] [--keys KEY,KEY,...] [--scale S] [--text]
-// Runs N frames (default 60), taps each key in turn (a b select start right left up down r l),
-// then writes the screen scaled S times (default 1); --text also prints the screen's text.
+//   gba-shot IMAGE OUT.png [--frames N] [--keys KEY,KEY,...] [--game-frames N] [--scale S]
+//            [--text]
+// Runs N frames (default 60), taps each key in turn (a b select start right left up down r l;
+// keys joined by + are tapped together, as l+r+select), then, with --game-frames, runs until the
+// game started from the menu has run N emulated frames (the image's test port counts them), and
+// writes the screen scaled S times (default 1); --text also prints the screen's text.
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -11,16 +15,17 @@
 
 #include "Cartridge.h"
 #include "GbaMachine.h"
+#include "app/TestPort.h"
 
 namespace {
 
 int Usage() {
     std::fprintf(stderr, "usage: gba-shot IMAGE OUT.png [--frames N] [--keys KEY,...] "
-                         "[--scale S] [--text]\n");
+                         "[--game-frames N] [--scale S] [--text]\n");
     return 2;
 }
 
-bool KeyBit(const std::string& name, std::uint16_t& bit) {
+bool OneKey(const std::string& name, std::uint16_t& bit) {
     static const std::pair<const char*, std::uint16_t> kKeys[] = {
         {"a", rix::test::kKeyA},           {"b", rix::test::kKeyB},
         {"select", rix::test::kKeySelect}, {"start", rix::test::kKeyStart},
@@ -35,6 +40,20 @@ bool KeyBit(const std::string& name, std::uint16_t& bit) {
         }
     }
     return false;
+}
+
+// "a" or "l+r+select".
+bool KeyBit(const std::string& names, std::uint16_t& bits) {
+    bits = 0;
+    std::stringstream list(names);
+    for (std::string name; std::getline(list, name, '+');) {
+        std::uint16_t bit = 0;
+        if (!OneKey(name, bit)) {
+            return false;
+        }
+        bits = std::uint16_t(bits | bit);
+    }
+    return bits != 0;
 }
 
 bool ParseInt(const char* text, int low, int high, int& value) {
@@ -54,6 +73,7 @@ int main(int argc, char** argv) {
         return Usage();
     }
     int frames = 60;
+    int gameFrames = 0;
     int scale = 1;
     bool printText = false;
     std::vector<std::uint16_t> keys;
@@ -61,6 +81,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--frames" && i + 1 < argc) {
             if (!ParseInt(argv[++i], 0, 1000000, frames)) {
+                return Usage();
+            }
+        } else if (arg == "--game-frames" && i + 1 < argc) {
+            if (!ParseInt(argv[++i], 1, 1000000, gameFrames)) {
                 return Usage();
             }
         } else if (arg == "--scale" && i + 1 < argc) {
@@ -88,6 +112,17 @@ int main(int argc, char** argv) {
         machine.RunFrames(frames);
         for (std::uint16_t key : keys) {
             machine.Tap(key, 10);
+        }
+        if (gameFrames > 0) {
+            const std::uint32_t address =
+                rix::gba::kTestPortAddress + offsetof(rix::gba::TestPort, frames);
+            if (machine.RunUntil(
+                    [&] { return machine.Read32(address) >= std::uint32_t(gameFrames); },
+                    gameFrames * 20) < 0) {
+                std::fprintf(stderr, "gba-shot: the game did not reach frame %d\n", gameFrames);
+                return 1;
+            }
+            machine.RunFrames(2); // the frame's picture on the screen
         }
         if (printText) {
             for (const std::string& row : machine.Text()) {
