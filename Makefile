@@ -56,9 +56,10 @@ gba: deps
 	$(MAKE) -C gba
 	cp gba/build/rix.gba resources/rix.gba
 
-# Reassembles the example cartridge from its source (needs z80asm).
+# Reassembles the example cartridge and the video test programs from their sources (needs z80asm).
 examples: deps
 	cd resources/examples && z80asm -o hello.col hello.asm
+	cd tests/fixtures/video && for f in *.asm; do z80asm -o "$${f%.asm}.rom" "$$f"; done
 
 # Reassembles our BIOS and regenerates the C++ array the emulator builds from (needs z80asm).
 bios: deps
