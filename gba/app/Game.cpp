@@ -21,6 +21,16 @@ RIX_EWRAM_BSS rix::emu::Machine gMachine;
 // Not in a cleared section: its table pointer is initialised as data, not by a constructor.
 GameVideo gGameVideo;
 
+// What the machine draws through: the game's picture, then the chip's dirty map cleared at once,
+// before the frame's remaining lines (the game's vertical blank routine) write again.
+class ShownFrames final : public rix::emu::VideoRenderer {
+public:
+    void Frame(const rix::emu::Vdp& vdp) override {
+        gGameVideo.Frame(vdp);
+        gMachine.Video().ClearDirty();
+    }
+};
+
 void WaitForVblank(std::uint32_t seen) {
     while (gVblankCount == seen) {
         asm volatile("swi 0x05" ::: "r0", "r1", "r2", "r3", "memory"); // VBlankIntrWait
@@ -100,6 +110,7 @@ void PlayGame(const GameStart& start) {
     gGameVideo.Start(View::kFit);
     port.view = std::uint32_t(gGameVideo.CurrentView());
 
+    ShownFrames picture;
     Combinations combinations;
     std::uint32_t shown = gVblankCount;
     for (;;) {
@@ -117,7 +128,7 @@ void PlayGame(const GameStart& start) {
             continue;
         }
         gMachine.SetKeys(std::uint16_t(held | ScriptedKeys(port, port.frames + 1)));
-        gMachine.RunFrame(gGameVideo);
+        gMachine.RunFrame(picture);
         ++port.frames;
         // Never faster than the console: at most one emulated frame per GBA frame.
         WaitForVblank(shown);

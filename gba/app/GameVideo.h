@@ -4,7 +4,8 @@
 // GBA's), shown in one of the views below. The machine calls Frame at the end of the chip's
 // active display; VBlank runs in the vertical blank interrupt while a game is shown (Start
 // hooks it in, Stop takes it out), because a frame of emulation may take longer than one of
-// the GBA's.
+// the GBA's. gba/README.md ("A game's picture") has the memory layout and what each mode
+// becomes.
 #pragma once
 
 #include <cstdint>
@@ -24,20 +25,30 @@ public:
     // Takes the display over for a game: mode, layers, palettes and memory as a game needs
     // them, everything marked for conversion; `view` to start with.
     void Start(View view);
-    // Leaves the display blank for the menu to take back.
+    // Leaves the display as the menu takes it back: forced blank, scroll 0, objects hidden,
+    // the line DMA stopped, the vertical blank hook out.
     void Stop();
 
+    // Takes effect at once for the sprites and at the next vertical blank for the background.
     void SetView(View view);
     View CurrentView() const { return view_; }
 
-    // The chip's tables at the end of its active display: converted into the GBA's.
+    // The chip's tables at the end of its active display: converted into the GBA's. What
+    // changed is read from the chip's dirty map, which the caller must clear right after
+    // (before the chip runs on), since Frame gets the chip as const.
     void Frame(const rix::emu::Vdp& vdp) override;
     // In the vertical blank interrupt: what must be set anew for each GBA frame (the line
     // table of the fit view, say).
     void VBlank();
 
 private:
+    // Places the sprites taken at the last Frame for the current view.
+    void PlaceSprites();
+
     View view_ = View::kFit;
+    bool convertAll_ = true;      // the next Frame converts every tile and the whole map
+    bool spritesShown_ = false;   // the last Frame showed sprites
+    std::uint32_t converted_ = 0; // the mode and table registers the tiles stand for
 };
 
 } // namespace rix::gba

@@ -13,6 +13,11 @@ inline constexpr std::uintptr_t kDispcnt = 0x04000000;  // u16
 inline constexpr std::uintptr_t kDispstat = 0x04000004; // u16
 inline constexpr std::uintptr_t kVcount = 0x04000006;   // u16
 inline constexpr std::uintptr_t kBg0cnt = 0x04000008;   // u16
+inline constexpr std::uintptr_t kBg0hofs = 0x04000010;  // u16, write-only
+inline constexpr std::uintptr_t kBg0vofs = 0x04000012;  // u16, write-only
+inline constexpr std::uintptr_t kDma0sad = 0x040000B0;  // u32: internal memory only
+inline constexpr std::uintptr_t kDma0dad = 0x040000B4;  // u32
+inline constexpr std::uintptr_t kDma0cnt = 0x040000B8;  // u32: count low, control high
 inline constexpr std::uintptr_t kDma3sad = 0x040000D4;  // u32
 inline constexpr std::uintptr_t kDma3dad = 0x040000D8;  // u32
 inline constexpr std::uintptr_t kDma3cnt = 0x040000DC;  // u32: count low, control high
@@ -27,7 +32,9 @@ inline constexpr std::uintptr_t kIme = 0x04000208;      // u16
 
 inline constexpr std::uint16_t kDispcntMode0 = 0x0000;
 inline constexpr std::uint16_t kDispcntForcedBlank = 0x0080;
+inline constexpr std::uint16_t kDispcntObj1d = 0x0040; // object tiles numbered in one row
 inline constexpr std::uint16_t kDispcntBg0 = 0x0100;
+inline constexpr std::uint16_t kDispcntObj = 0x1000;
 inline constexpr std::uint16_t kDispstatVblankIrq = 0x0008;
 inline constexpr std::uint16_t kIrqVblank = 0x0001;
 
@@ -43,13 +50,20 @@ inline constexpr std::uint16_t kTimerCascade = 0x0004;
 
 // DMA control (high half of DMAxCNT): 32-bit units, start now, enable.
 inline constexpr std::uint32_t kDmaEnable32 = (1u << 31) | (1u << 26);
+// One 16-bit unit at the start of each visible line's horizontal blank, to a fixed destination
+// from an advancing source, again on every line (repeat).
+inline constexpr std::uint32_t kDmaHblankRepeat16 =
+    (1u << 31) | (2u << 28) | (1u << 25) | (2u << 21);
 
 // WAITCNT: ROM wait states 3 (first) and 1 (sequential) with the prefetch buffer, which is what
 // every cartridge's ROM supports; the power-on default (4 and 2, no prefetch) is slower.
 inline constexpr std::uint16_t kWaitcntFastRom = 0x4317;
 
 inline constexpr std::uintptr_t kPaletteBg = 0x05000000;
+inline constexpr std::uintptr_t kPaletteObj = 0x05000200;
 inline constexpr std::uintptr_t kVram = 0x06000000;
+inline constexpr std::uintptr_t kVramObj = 0x06010000; // object tiles in modes 0-2
+inline constexpr std::uintptr_t kOam = 0x07000000;     // 128 x 8 bytes
 inline constexpr std::uintptr_t kCharBlockSize = 0x4000;
 inline constexpr std::uintptr_t kScreenBlockSize = 0x800;
 inline constexpr std::uintptr_t kRom = 0x08000000;

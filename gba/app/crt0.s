@@ -86,7 +86,11 @@ Reset:                                  @ 0xC0
 
 @ Interrupt handler, called by the BIOS in IRQ mode. Acknowledges what was raised, both in IF
 @ and in the BIOS's own flags, which is what VBlankIntrWait waits for, and counts vertical
-@ blanks so the frame loop can tell whether one has passed.
+@ blanks so the frame loop can tell whether one has passed. On a vertical blank it then calls
+@ gVblankHook when set: work that must be done in every vertical blank even while the frame
+@ loop is busy for longer than a frame. The hook runs in IRQ mode with interrupts off, on the
+@ IRQ stack (128 bytes below the BIOS's frame), so it must be short; ARM or Thumb (BX
+@ interworks).
     .section .iwram.irq, "ax", %progbits
     .arm
     .global IrqHandler
@@ -101,9 +105,25 @@ IrqHandler:
     orr     r2, r2, r1
     strh    r2, [r0]
     tst     r1, #1                      @ vertical blank
-    ldrne   r0, =gVblankCount
-    ldrne   r2, [r0]
-    addne   r2, r2, #1
-    strne   r2, [r0]
+    bxeq    lr
+    ldr     r0, =gVblankCount
+    ldr     r2, [r0]
+    add     r2, r2, #1
+    str     r2, [r0]
+    ldr     r0, =gVblankHook
+    ldr     r0, [r0]
+    cmp     r0, #0
+    bxeq    lr
+    push    {r4, lr}                    @ two words keep the stack 8-byte aligned for C
+    mov     lr, pc                      @ returns behind the BX (pc reads 8 bytes ahead)
+    bx      r0
+    pop     {r4, lr}
     bx      lr
     .ltorg
+
+@ The vertical blank hook: a function pointer (null: none), cleared at start-up.
+    .section .bss.gVblankHook, "aw", %nobits
+    .align  2
+    .global gVblankHook
+gVblankHook:
+    .space  4
