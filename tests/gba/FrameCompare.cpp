@@ -61,6 +61,14 @@ private:
     HostGame& game_;
 };
 
+HostGame::HostGame(const rix::emu::MachineConfig& config, std::vector<FramePress> presses)
+    : machine_(std::make_unique<rix::emu::Machine>()),
+      picture_(std::size_t(rix::emu::Vdp::kWidth) * rix::emu::Vdp::kActiveLines),
+      endPicture_(picture_.size()) {
+    game_.presses = AsOnGba(std::move(presses));
+    machine_->Load(config);
+}
+
 HostGame::HostGame(const Game& game)
     : game_(game), machine_(std::make_unique<rix::emu::Machine>()),
       picture_(std::size_t(rix::emu::Vdp::kWidth) * rix::emu::Vdp::kActiveLines),
@@ -100,12 +108,22 @@ GbaGame::GbaGame(const std::vector<std::uint8_t>& image, const Game& game) {
     CartContents contents;
     contents.games = {{game.rom, game.config}};
     machine_ = Boot(MakeCartridge(image, contents));
-    if (game.presses.size() > std::size_t(gba::kTestPortPresses)) {
+    Start(1, game.presses);
+}
+
+GbaGame::GbaGame(const std::vector<std::uint8_t>& cartridge, std::uint32_t number,
+                 const std::vector<FramePress>& presses) {
+    machine_ = Boot(cartridge);
+    Start(number, presses);
+}
+
+void GbaGame::Start(std::uint32_t number, const std::vector<FramePress>& presses) {
+    if (presses.size() > std::size_t(gba::kTestPortPresses)) {
         ADD_FAILURE() << "the test port takes " << gba::kTestPortPresses << " presses";
     }
     const std::uint32_t port = gba::kTestPortAddress;
     std::uint32_t count = 0;
-    for (const FramePress& press : game.presses) {
+    for (const FramePress& press : presses) {
         if (count == std::uint32_t(gba::kTestPortPresses)) {
             break;
         }
@@ -118,12 +136,16 @@ GbaGame::GbaGame(const std::vector<std::uint8_t>& image, const Game& game) {
     machine_->Write32(port + offsetof(TestPort, pressCount), count);
     // Held from the first frame on until ShowFrame lets it run.
     machine_->Write32(port + offsetof(TestPort, stopAt), 1);
+    for (std::uint32_t row = 1; row < number; ++row) {
+        machine_->Tap(kKeyDown);
+    }
     // One GBA frame of Start: the menu starts the game and the game's first frame takes it.
     machine_->SetKeys(kKeyStart);
     machine_->RunFrames(1);
     machine_->SetKeys(0);
-    const int ran = machine_->RunUntil([&] { return Port(offsetof(TestPort, game)) == 1; }, 10);
-    EXPECT_GE(ran, 0) << "the game did not start";
+    const int ran =
+        machine_->RunUntil([&] { return Port(offsetof(TestPort, game)) == number; }, 10);
+    EXPECT_GE(ran, 0) << "game " << number << " did not start";
 }
 
 std::uint32_t GbaGame::Port(std::size_t offset) {

@@ -56,6 +56,9 @@ const std::vector<std::uint8_t>& TestImage();
 class HostGame {
 public:
     explicit HostGame(const Game& game);
+    // The machine set up by `config` (as rix-run reads it from a cartridge; its buffers must
+    // outlive this), with `presses` as the GBA's game sees them.
+    HostGame(const rix::emu::MachineConfig& config, std::vector<FramePress> presses);
     // Runs frames until `frame` frames have run (never back).
     void RunTo(std::uint32_t frame);
     std::uint32_t Frames() const { return frames_; }
@@ -85,6 +88,9 @@ private:
 class GbaGame {
 public:
     GbaGame(const std::vector<std::uint8_t>& image, const Game& game);
+    // Game `number` (1-based, as the menu lists them) of a whole cartridge, with `presses`.
+    GbaGame(const std::vector<std::uint8_t>& cartridge, std::uint32_t number,
+            const std::vector<FramePress>& presses);
     // Lets the game run to emulated frame `frame` and holds it there, with the frame on screen.
     void ShowFrame(std::uint32_t frame);
     // Taps L+R+Select (the player's next view); the game, held, does not see them.
@@ -95,6 +101,7 @@ public:
     GbaMachine& Machine() { return *machine_; }
 
 private:
+    void Start(std::uint32_t number, const std::vector<FramePress>& presses);
     std::uint32_t Port(std::size_t offset);
     std::unique_ptr<GbaMachine> machine_;
 };
