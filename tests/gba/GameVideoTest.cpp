@@ -235,6 +235,8 @@ TEST(GbaGameVideo, TheTestSuitesScreens) {
         {"suitecv-drop-shadow", {kKeyDown, kKeyA, kKeyA}},
         {"suitecv-striped-sprite", {kKeyDown, kKeyA, kKeyDown, kKeyA}},
         {"suitecv-timing-reflex", {kKeyDown, kKeyA, kKeyDown, kKeyDown, kKeyDown, kKeyA}},
+        {"suitecv-grid", {kKeyA, kKeyDown, kKeyDown, kKeyA}},
+        {"suitecv-grid-scroll", {kKeyDown, kKeyA, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyA}},
     };
     for (const Screen& screen : screens) {
         SCOPED_TRACE(screen.name);
