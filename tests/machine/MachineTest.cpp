@@ -14,6 +14,7 @@
 
 #include "core/Machine.h"
 #include "support/ColecoCartridge.h"
+#include "support/Golden.h"
 #include "support/Png.h"
 #include "support/TempDir.h"
 
@@ -291,26 +292,8 @@ TEST(MachineTiming, SoundKeepsRealTimeWhateverTheCycleCount) {
 // Frames compared with PNGs under tests/fixtures/machine; RIX_UPDATE_GOLDENS=1 rewrites them
 // (look at them before committing). A mismatch is saved beside the test binary.
 void CheckGolden(const std::string& name, const Console& console) {
-    rix::test::RgbImage actual;
-    actual.width = Vdp::kWidth;
-    actual.height = Vdp::kActiveLines;
-    for (std::uint8_t index : console.picture) {
-        const Rgb c = kVdpPaletteRgb[index];
-        actual.rgb.insert(actual.rgb.end(), {c.r, c.g, c.b});
-    }
-    const std::string golden = std::string(RIX_MACHINE_GOLDEN_DIR) + "/" + name + ".png";
-    if (std::getenv("RIX_UPDATE_GOLDENS") != nullptr) {
-        ASSERT_TRUE(rix::test::WritePng(golden, actual)) << golden;
-        return;
-    }
-    rix::test::RgbImage expected;
-    ASSERT_TRUE(rix::test::ReadPng(golden, expected))
-        << golden << " is missing; run with RIX_UPDATE_GOLDENS=1 to create it";
-    if (!(expected == actual)) {
-        const std::string saved = std::string(RIX_MACHINE_ACTUAL_DIR) + "/" + name + ".actual.png";
-        rix::test::WritePng(saved, actual);
-        FAIL() << name << " differs from its golden; this run's frame is " << saved;
-    }
+    rix::test::CheckGolden(RIX_MACHINE_GOLDEN_DIR, RIX_MACHINE_ACTUAL_DIR, name,
+                           rix::test::ChipPicture(console.picture));
 }
 
 TEST(MachinePrograms, TheExampleGreets) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/Machine.h"
+#include "support/Golden.h"
 #include "support/Png.h"
 #include "support/TempDir.h"
 
@@ -65,26 +66,8 @@ struct Program {
 // Compared with tests/fixtures/video/NAME.png; RIX_UPDATE_GOLDENS=1 rewrites it (look at it
 // before committing). A mismatch is saved beside the test binary.
 void CheckGolden(const std::string& name, const Bytes& picture) {
-    rix::test::RgbImage actual;
-    actual.width = Vdp::kWidth;
-    actual.height = Vdp::kActiveLines;
-    for (std::uint8_t index : picture) {
-        const Rgb c = kVdpPaletteRgb[index];
-        actual.rgb.insert(actual.rgb.end(), {c.r, c.g, c.b});
-    }
-    const std::string golden = std::string(RIX_VIDEO_DIR) + "/" + name + ".png";
-    if (std::getenv("RIX_UPDATE_GOLDENS") != nullptr) {
-        ASSERT_TRUE(rix::test::WritePng(golden, actual)) << golden;
-        return;
-    }
-    rix::test::RgbImage expected;
-    ASSERT_TRUE(rix::test::ReadPng(golden, expected))
-        << golden << " is missing; run with RIX_UPDATE_GOLDENS=1 to create it";
-    if (!(expected == actual)) {
-        const std::string saved = std::string(RIX_VIDEO_ACTUAL_DIR) + "/" + name + ".actual.png";
-        rix::test::WritePng(saved, actual);
-        FAIL() << name << " differs from its golden; this run's frame is " << saved;
-    }
+    rix::test::CheckGolden(RIX_VIDEO_DIR, RIX_VIDEO_ACTUAL_DIR, name,
+                           rix::test::ChipPicture(picture));
 }
 
 // --- Golden pictures -------------------------------------------------------------------------
