@@ -61,8 +61,9 @@ SECTIONS {
         *(.ewram_noinit .ewram_noinit.*)
         __ewram_end = .;
     } > ewram
-    /* The test port (app/TestPort.h) has the last 256 bytes of EWRAM to itself. */
-    ASSERT(__ewram_end <= 0x0203FF00, "EWRAM data reaches the test port")
+    /* The test port (app/TestPort.h) has the last 256 bytes of EWRAM to itself, and the profile
+       image's counters (app/Profile.h) the 256 below it. */
+    ASSERT(__ewram_end <= 0x0203FE00, "EWRAM data reaches the profile block or the test port")
 
     .rodata : {
         *(.rodata .rodata.*)

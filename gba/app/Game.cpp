@@ -3,6 +3,7 @@
 #include "GameVideo.h"
 #include "Hardware.h"
 #include "Platform.h"
+#include "Profile.h"
 #include "Record.h"
 #include "TestPort.h"
 #include "core/Machine.h"
@@ -124,17 +125,22 @@ void PlayGame(const GameStart& start) {
         }
         if (port.stopAt != 0 && port.frames >= port.stopAt) {
             // A test holds the game on this frame; the picture stays as it is.
+            RIX_PROFILE_HOLD(true);
             WaitForVblank(gVblankCount);
             continue;
         }
+        RIX_PROFILE_HOLD(false);
         gMachine.SetKeys(std::uint16_t(held | ScriptedKeys(port, port.frames + 1)));
         gMachine.RunFrame(picture);
         ++port.frames;
         // Never faster than the console: at most one emulated frame per GBA frame.
+        RIX_PROFILE_BEGIN(Idle);
         WaitForVblank(shown);
+        RIX_PROFILE_END(Idle);
         shown = gVblankCount;
     }
 
+    RIX_PROFILE_HOLD(true);
     gGameVideo.Stop();
     gMachine.Reset();
     port.game = 0;

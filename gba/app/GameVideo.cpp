@@ -602,6 +602,7 @@ void GameVideo::PlaceSprites() {
 }
 
 void GameVideo::VBlank() {
+    RIX_PROFILE_BEGIN(Video);
     // Re-armed for each frame: in repeat mode the source only ever advances.
     hw::Reg<std::uint32_t>(hw::kDma0cnt) = 0;
     if (view_ == View::kFit) {
@@ -612,6 +613,7 @@ void GameVideo::VBlank() {
     } else {
         hw::Reg<std::uint16_t>(hw::kBg0vofs) = std::uint16_t(kViewStart[int(view_)]);
     }
+    RIX_PROFILE_END(Video);
 }
 
 } // namespace rix::gba

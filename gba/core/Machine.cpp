@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "core/Platform.h"
 #include "core/RixBios.h"
 
 namespace rix::emu {
@@ -257,14 +258,21 @@ size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sam
     }
     size_t written = 0;
     for (int line = 0; line < kLinesPerFrame; ++line) {
+        RIX_PROFILE_BEGIN(Cpu);
         overrun_ = cpu_.Run(lineCycles_ - overrun_);
+        RIX_PROFILE_END(Cpu);
         if (line < Vdp::kActiveLines) {
+            // Line is the base class's empty one on the GBA: not worth two marks a line.
             renderer.Line(vdp_, line);
             if (line == Vdp::kActiveLines - 1) {
+                RIX_PROFILE_BEGIN(Video);
                 renderer.Frame(vdp_);
+                RIX_PROFILE_END(Video);
             }
         }
+        RIX_PROFILE_BEGIN(Status);
         vdp_.ScanLine(line);
+        RIX_PROFILE_END(Status);
         UpdateNmi();
         sampleClocks_ += kSoundClocksPerLine;
         if (sound) {
@@ -272,12 +280,16 @@ size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sam
             // rounding never drifts.
             const uint64_t due = sampleClocks_ * sampleRate / Psg::kClockHz;
             const size_t count = static_cast<size_t>(due - samplesDone_);
+            RIX_PROFILE_BEGIN(Sound);
             psg_.Generate(samples + written, count, sampleRate);
+            RIX_PROFILE_END(Sound);
             samplesDone_ = due;
             written += count;
         } else {
             if (soundClocked_) {
+                RIX_PROFILE_BEGIN(Sound);
                 psg_.Run(kSoundClocksPerLine);
+                RIX_PROFILE_END(Sound);
             }
             sampleRate_ = 0;
         }

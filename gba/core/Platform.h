@@ -55,3 +55,31 @@
 #ifndef RIX_Z80_TABLE
 #define RIX_Z80_TABLE RIX_IWRAM_TABLE
 #endif
+
+// Profiling (the profile image only, `make -C gba profile`): the machine marks where each part
+// of a frame starts and ends, and the GBA layer (app/Profile.cpp) charges the ARM cycles between
+// two marks to the part that ran. Without RIX_PROFILE the marks compile to nothing.
+namespace rix::emu {
+inline constexpr int kProfileOther = 0;  // whatever no mark names: the machine's loop, the keys
+inline constexpr int kProfileCpu = 1;    // the Z80's Run, with the port accesses it makes
+inline constexpr int kProfileVideo = 2;  // the renderer's Frame and the vertical blank hook
+inline constexpr int kProfileStatus = 3; // the video chip's ScanLine: timing and sprite status
+inline constexpr int kProfileSound = 4;  // the sound chip's counters or samples
+inline constexpr int kProfileIdle = 5;   // waiting for the vertical blank
+inline constexpr int kProfileParts = 6;
+#if defined(RIX_PROFILE)
+// Makes `part` the one running and returns the one that ran before (defined by the front end).
+RIX_IWRAM_CODE int ProfileSwitch(int part);
+#endif
+} // namespace rix::emu
+
+#if defined(RIX_PROFILE)
+// BEGIN and END pair up in one scope; what runs between them (less what nested marks claim)
+// is charged to the part, and END gives the time back to the part that was running before.
+#define RIX_PROFILE_BEGIN(part)                                                                    \
+    const int rixProfileOuter##part = ::rix::emu::ProfileSwitch(::rix::emu::kProfile##part)
+#define RIX_PROFILE_END(part) ::rix::emu::ProfileSwitch(rixProfileOuter##part)
+#else
+#define RIX_PROFILE_BEGIN(part) static_cast<void>(0)
+#define RIX_PROFILE_END(part) static_cast<void>(0)
+#endif
