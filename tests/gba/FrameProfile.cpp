@@ -17,9 +17,9 @@ using gba::ProfileBlock;
 using gba::TestPort;
 using gba::TestPress;
 
-// Generous: below full speed an emulated frame takes a few GBA frames, more for the test
-// suite's busier screens.
-constexpr int kGbaFramesPerGameFrame = 12;
+// Generous: below full speed an emulated frame takes a few GBA frames, the example (read
+// through the memory callback) more than eight.
+constexpr int kGbaFramesPerGameFrame = 20;
 constexpr int kReadingDeadline = 600;
 constexpr const char* kReading = "(reading...)";
 
