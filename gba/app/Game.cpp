@@ -16,7 +16,7 @@ namespace rix::gba {
 
 namespace {
 
-// The machine is about 18 KiB, most of it video memory: EWRAM. Its constructor runs at start-up
+// The machine is about 19 KiB, most of it video memory: EWRAM. Its constructor runs at start-up
 // (the section is cleared first).
 RIX_EWRAM_BSS rix::emu::Machine gMachine;
 // Not in a cleared section: its table pointer is initialised as data, not by a constructor.

@@ -24,7 +24,7 @@ namespace {
 
 using bench::Results;
 
-// The whole machine (about 18 KiB, most of it video memory) does not fit beside the core's
+// The whole machine (about 19 KiB, most of it video memory) does not fit beside the core's
 // code in IWRAM, so it lives in EWRAM, CPU page tables and RAM included.
 RIX_BENCH_EWRAM rix::emu::Machine gMachine;
 std::uint8_t gLineBuffer[rix::emu::Vdp::kWidth];

@@ -118,8 +118,9 @@ void Machine::Reset() {
 }
 
 void Machine::MapCartridge() {
-    // Whole pages of the ROM are read in place; a page the ROM only partly fills, and what lies
-    // behind it, go through MemoryRead.
+    // Whole pages of the ROM are read in place; a page the ROM only partly fills is read from
+    // a copy filled up with 0xFF (small programs run from it, and the memory callback would
+    // cost every fetch a call); the pages behind it go through MemoryRead.
     cpu_.MapRead(kCartridgeWindow, kCartridgeWindow, nullptr);
     bank_ = 0;
     if (layout_.kind == CartridgeKind::kMegaCart) {
@@ -133,6 +134,12 @@ void Machine::MapCartridge() {
     const uint32_t whole = layout_.mappedBytes / kPageSize * kPageSize;
     if (whole != 0) {
         cpu_.MapRead(kCartridgeWindow, whole, rom_);
+    }
+    const uint32_t rest = layout_.mappedBytes - whole;
+    if (rest != 0) {
+        memset(tailPage_, 0xFF, sizeof tailPage_);
+        memcpy(tailPage_, rom_ + whole, rest);
+        cpu_.MapRead(kCartridgeWindow + whole, kPageSize, tailPage_);
     }
 }
 

@@ -5,7 +5,7 @@
 // the sound.
 //
 // Portable like the chips: no heap, no exceptions, only the C library's headers. The object is
-// about 18 KiB (most of it the video chip's memory); the front end decides where it lives.
+// about 19 KiB (most of it the video chip's memory); the front end decides where it lives.
 #pragma once
 
 #include <stddef.h>
@@ -181,6 +181,7 @@ private:
     Vdp vdp_;
     Psg psg_;
     uint8_t ram_[kRamSize] = {};
+    uint8_t tailPage_[kZ80PageSize] = {}; // the ROM's last, partly filled page, padded with 0xFF
     const uint8_t* rom_ = nullptr;
     uint32_t romSize_ = 0;
     const uint8_t* bios_ = nullptr;
