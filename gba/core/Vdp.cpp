@@ -166,9 +166,57 @@ void Vdp::FrameSpriteStatus(bool coincidence) {
     if (!DisplayEnabled() || CurrentMode() == Mode::Text) {
         return; // the sprite logic does not run on any line
     }
+    // What the chip works out line by line, in one pass: each sprite before the terminator
+    // marks the lines it covers, and only lines with two or more sprites need their pixels
+    // looked at. The result is the one the lines would give in turn (a test holds it to that).
+    const uint8_t* attributes = &vram_[SpriteAttributeTable()];
+    const int magShift = regs_[1] & kR1Mag;
+    const unsigned height = ((regs_[1] & kR1Size) ? 16u : 8u) << magShift;
+    int sprites = 0;
+    for (; sprites < kSpriteCount; ++sprites) {
+        const uint8_t y = attributes[sprites * 4];
+        if (y == kSpriteTerminator) {
+            break;
+        }
+        // Y is the line above the sprite's first; the chip compares in 8 bits.
+        const unsigned first = (y + 1u) & 0xFF;
+        for (unsigned row = 0; row < height; ++row) {
+            const unsigned line = (first + row) & 0xFF;
+            if (line < static_cast<unsigned>(kActiveLines)) {
+                lineSprites_[line] |= 1u << sprites;
+            }
+        }
+    }
+    // Without a fifth sprite on a line, the scan ends at the terminator (or after sprite 31).
+    const int last = sprites < kSpriteCount ? sprites : kSpriteCount - 1;
     for (int line = 0; line < kActiveLines; ++line) {
-        // Once C is set, only 5S and the number can still change.
-        SpriteStatusLine(line, coincidence && !(status_ & kStatusCoincidence));
+        uint32_t mask = lineSprites_[line];
+        lineSprites_[line] = 0;
+        SpriteLine selection;
+        while (mask != 0 && selection.count <= kSpritesPerLine) {
+            const int index = __builtin_ctz(mask);
+            mask &= mask - 1;
+            if (selection.count == kSpritesPerLine) {
+                selection.fifth = index;
+                break;
+            }
+            const unsigned row = static_cast<unsigned>(line - attributes[index * 4] - 1) & 0xFF;
+            selection.shown[selection.count] = index;
+            selection.row[selection.count] = row >> magShift;
+            ++selection.count;
+        }
+        if (!(status_ & kStatusFifthSprite)) {
+            if (selection.fifth >= 0) {
+                status_ =
+                    static_cast<uint8_t>((status_ & 0xE0) | kStatusFifthSprite | selection.fifth);
+            } else {
+                status_ = static_cast<uint8_t>((status_ & 0xE0) | last);
+            }
+        }
+        if (coincidence && selection.count >= 2 && !(status_ & kStatusCoincidence) &&
+            SpritePixels(selection, nullptr)) {
+            status_ |= kStatusCoincidence;
+        }
     }
 }
 

@@ -194,7 +194,7 @@ private:
     RIX_IWRAM_CODE bool SpritePixels(const SpriteLine& selection, uint8_t* out) const;
     // The line's part of the status: 5S and the number, and C when `coincidence`.
     void SpriteStatusLine(int line, bool coincidence);
-    void FrameSpriteStatus(bool coincidence);
+    RIX_IWRAM_CODE void FrameSpriteStatus(bool coincidence);
 
     uint8_t vram_[kVramSize]{};
     uint8_t dirty_[kDirtyMapSize]{};
@@ -205,6 +205,9 @@ private:
     uint8_t firstByte_ = 0; // the control byte waiting for its partner
     bool latch_ = false;    // true once the first control byte is in
     SpriteStatus spriteStatus_ = SpriteStatus::kPerLine;
+    // FrameSpriteStatus's bookkeeping: the sprites covering each active line (bit n: sprite n);
+    // all 0 between two calls.
+    uint32_t lineSprites_[kActiveLines] = {};
 };
 
 } // namespace rix::emu

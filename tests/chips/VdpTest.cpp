@@ -273,6 +273,62 @@ TEST(VdpStatus, SpriteStatusTimings) {
     }
 }
 
+// The one-pass status of the per-frame timing must be what the lines give in turn, for any
+// tables: random sprite tables in every size and magnification, with Y values that wrap, the
+// terminator anywhere or absent, sparse and dense patterns.
+TEST(VdpStatus, PerFrameStatusIsWhatTheLinesGiveInTurn) {
+    uint32_t seed = 0x2468ACE1u;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<uint8_t>(seed >> 24);
+    };
+    for (int round = 0; round < 3000; ++round) {
+        Vdp perLine;
+        Vdp perFrame;
+        perFrame.SetSpriteStatus(Vdp::SpriteStatus::kPerFrame);
+        const uint8_t r1 = static_cast<uint8_t>(0x40 | (round & 3)); // size and magnification
+        const int sprites = next() % 33;
+        const uint8_t density = next();
+        const uint8_t centre = next();
+        for (Vdp* vdp : {&perLine, &perFrame}) {
+            SetRegisters(*vdp, {0x00, r1, 0x06, 0x80, 0x00, 0x36, 0x07, 0x01});
+        }
+        std::vector<uint8_t> patterns(0x800);
+        for (uint8_t& b : patterns) {
+            b = (next() < density) ? next() : 0;
+        }
+        std::vector<uint8_t> table(128);
+        for (int i = 0; i < 32; ++i) {
+            uint8_t y = next();
+            if (y == 208) {
+                y = 207;
+            }
+            // Bunch them up now and then, so that lines with five and more occur.
+            table[i * 4] = (round & 4) ? static_cast<uint8_t>(centre + next() % 24) : y;
+            table[i * 4 + 1] = next();
+            table[i * 4 + 2] = next();
+            table[i * 4 + 3] = static_cast<uint8_t>(next() & 0x8F);
+        }
+        if (sprites < 32) {
+            table[sprites * 4] = 208;
+        }
+        for (Vdp* vdp : {&perLine, &perFrame}) {
+            SetWriteAddress(*vdp, 0x3800);
+            for (uint8_t b : patterns) {
+                vdp->WriteData(b);
+            }
+            SetWriteAddress(*vdp, 0x1B00);
+            for (uint8_t b : table) {
+                vdp->WriteData(b);
+            }
+            for (int line = 0; line <= Vdp::kActiveLines; ++line) {
+                vdp->ScanLine(line);
+            }
+        }
+        ASSERT_EQ(perFrame.PeekStatus(), perLine.PeekStatus()) << "round " << round;
+    }
+}
+
 TEST(VdpStatus, PerFrameStatusStillDrawsSprites) {
     Vdp perLine, perFrame;
     perFrame.SetSpriteStatus(Vdp::SpriteStatus::kPerFrame);

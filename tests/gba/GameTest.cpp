@@ -55,7 +55,9 @@ protected:
         const std::vector<std::uint8_t> program = ControllerProgram();
         WriteFileBytes(dir / "pads.col",
                        std::vector<unsigned char>(program.begin(), program.end()));
-        ASSERT_EQ(RunRixBuild(dir.Path().string(), {"-q", kExample, dir / "pads.col"}), 0);
+        ASSERT_EQ(RunRixBuild(dir.Path().string(),
+                              {"-q", OwnCopy(dir.Path().string(), kExample), dir / "pads.col"}),
+                  0);
         machine = Boot(Bytes(dir / "Rix.gba"));
     }
 

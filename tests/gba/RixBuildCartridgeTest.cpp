@@ -15,7 +15,7 @@ const std::string kSuite = std::string(RIX_TESTDATA_DIR) + "/coleco/suitecv.rom"
 
 TEST(RixBuildCartridge, TheExampleBootsToTheMenu) {
     TempDir dir;
-    ASSERT_EQ(RunRixBuild(dir.Path().string(), {kExample}), 0);
+    ASSERT_EQ(RunRixBuild(dir.Path().string(), {OwnCopy(dir.Path().string(), kExample)}), 0);
     auto machine = Boot(Bytes(dir / "Rix.gba"));
     const Rows rows = machine->Text();
     EXPECT_EQ(rows[0].rfind(kTitle, 0), 0u) << rows[0];
@@ -38,7 +38,9 @@ TEST(RixBuildCartridge, GamePagesShowTheConfiguredSettings) {
                   "Button B=9\r\nSelect=<unassigned>\r\nStart=5\r\nBack Left=1\r\nBack Right=2\r\n"
                   "Cycle Count=228\r\nCollision Detection=2\r\n"
                   "[00000001]\r\nFilename=Not on this cartridge\r\n");
-    ASSERT_EQ(RunRixBuild(dir.Path().string(), {"-q", kExample, kSuite}), 0);
+    ASSERT_EQ(RunRixBuild(dir.Path().string(), {"-q", OwnCopy(dir.Path().string(), kExample),
+                                                OwnCopy(dir.Path().string(), kSuite)}),
+              0);
     auto machine = Boot(Bytes(dir / "Rix.gba"));
     Rows rows = machine->Text();
     EXPECT_EQ(rows[2], ">    1 Hello from Rix");

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ struct SuiteSetup {
     std::vector<FramePress> held; // after the page is up, each held for a few frames
 };
 
+// Named by its `what`, so that test names do not carry the bytes of its pointers.
+void PrintTo(const SuiteSetup& setup, std::ostream* out) {
+    *out << setup.what;
+}
+
 class SuiteCartridge : public testing::TestWithParam<SuiteSetup> {};
 
 TEST_P(SuiteCartridge, AgreesWithRixRunAndLeavesWithTheFourKeys) {
@@ -49,7 +55,9 @@ TEST_P(SuiteCartridge, AgreesWithRixRunAndLeavesWithTheFourKeys) {
     WriteFileText(dir / "Rix.INI",
                   ReadFileText(std::string(RIX_SOURCE_DIR) + "/resources/Rix.INI") + "\r\n[" + key +
                       "]\r\nFilename=Test suite\r\n" + setup.section);
-    ASSERT_EQ(RunRixBuild(dir.Path().string(), {"-q", kExample, kSuite}), 0);
+    ASSERT_EQ(RunRixBuild(dir.Path().string(), {"-q", OwnCopy(dir.Path().string(), kExample),
+                                                OwnCopy(dir.Path().string(), kSuite)}),
+              0);
 
     std::vector<FramePress> presses = ToTheControllerPage(setup.fire);
     presses.insert(presses.end(), setup.held.begin(), setup.held.end());
@@ -71,8 +79,8 @@ TEST_P(SuiteCartridge, AgreesWithRixRunAndLeavesWithTheFourKeys) {
         if (frame == 400) {
             idlePage = host.Picture();
         } else if (frame > 400) {
-            EXPECT_NE(host.Picture(), idlePage) << "the button held on frame " << frame
-                                                << " lit nothing on the controller page";
+            EXPECT_NE(host.Picture(), idlePage)
+                << "the button held on frame " << frame << " lit nothing on the controller page";
         }
     }
 

@@ -2,6 +2,8 @@
 
 #include "support/TempDir.h"
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +30,13 @@ int RunRixBuild(const std::string& directory, std::vector<std::string> args) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string OwnCopy(const std::string& directory, const std::string& path) {
+    const std::filesystem::path copy =
+        std::filesystem::path(directory) / std::filesystem::path(path).filename();
+    std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+    return copy.string();
 }
 
 std::vector<std::uint8_t> Bytes(const std::string& path) {
