@@ -147,7 +147,8 @@ public:
     // non-null the sound chip's output is written there at `sampleRate` Hz (at most
     // MaxSamplesPerFrame) and the count is returned; otherwise the chip is only clocked (see
     // SetSoundClocked) and 0 is returned.
-    size_t RunFrame(VideoRenderer& renderer, int16_t* samples = nullptr, uint32_t sampleRate = 0);
+    RIX_IWRAM_CODE size_t RunFrame(VideoRenderer& renderer, int16_t* samples = nullptr,
+                                   uint32_t sampleRate = 0);
     // The same with the host's line renderer into `picture` (256 x 192 palette indices), or
     // with nothing drawn when `picture` is null.
     size_t RunFrame(uint8_t* picture, int16_t* samples = nullptr, uint32_t sampleRate = 0);
@@ -170,12 +171,12 @@ public:
     uint8_t ReadController(int index) const;
 
 private:
-    static uint8_t PortRead(void* context, uint16_t port);
-    static void PortWrite(void* context, uint16_t port, uint8_t value);
+    RIX_IWRAM_CODE static uint8_t PortRead(void* context, uint16_t port);
+    RIX_IWRAM_CODE static void PortWrite(void* context, uint16_t port, uint8_t value);
     static uint8_t MemoryRead(void* context, uint16_t address);
     void MapCartridge();
     void SelectBank(uint32_t bank);
-    void UpdateNmi();
+    RIX_IWRAM_CODE void UpdateNmi();
 
     Z80 cpu_;
     Vdp vdp_;
