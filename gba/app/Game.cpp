@@ -32,6 +32,15 @@ public:
     }
 };
 
+// How far behind the console's pace the game may fall before the debt is forgiven, and how many
+// frames in a row may go undrawn while it catches up.
+constexpr std::uint32_t kMaxFramesBehind = 4;
+constexpr int kMaxUndrawnFrames = 3;
+
+// A frame run without its picture: the chip's dirty map keeps what it changed for the next
+// frame that is drawn.
+class NotDrawn final : public rix::emu::VideoRenderer {};
+
 void WaitForVblank(std::uint32_t seen) {
     while (gVblankCount == seen) {
         asm volatile("swi 0x05" ::: "r0", "r1", "r2", "r3", "memory"); // VBlankIntrWait
@@ -112,8 +121,12 @@ void PlayGame(const GameStart& start) {
     port.view = std::uint32_t(gGameVideo.CurrentView());
 
     ShownFrames picture;
+    NotDrawn notDrawn;
     Combinations combinations;
-    std::uint32_t shown = gVblankCount;
+    // The vertical blank the next emulated frame is due at: the console's pace is one frame per
+    // GBA frame. Behind it, frames are run without being drawn, never with fewer Z80 cycles.
+    std::uint32_t due = gVblankCount;
+    int undrawn = 0;
     for (;;) {
         const std::uint16_t held = HeldKeys();
         if (combinations.Leave(held, gVblankCount)) {
@@ -127,17 +140,29 @@ void PlayGame(const GameStart& start) {
             // A test holds the game on this frame; the picture stays as it is.
             RIX_PROFILE_HOLD(true);
             WaitForVblank(gVblankCount);
+            due = gVblankCount;
             continue;
         }
         RIX_PROFILE_HOLD(false);
+        const std::uint32_t now = gVblankCount;
+        if (now - due > kMaxFramesBehind) {
+            due = now - kMaxFramesBehind; // a debt this old is not worth catching up
+        }
+        // More than a frame behind: this one is not drawn, unless a test is to look at it, or
+        // the picture has not changed for too long.
+        const bool shownNext = port.stopAt != 0 && port.frames + 1 >= port.stopAt;
+        const bool draw = now - due < 2 || undrawn >= kMaxUndrawnFrames || shownNext;
         gMachine.SetKeys(std::uint16_t(held | ScriptedKeys(port, port.frames + 1)));
-        gMachine.RunFrame(picture);
+        gMachine.RunFrame(draw ? static_cast<rix::emu::VideoRenderer&>(picture) : notDrawn);
+        undrawn = draw ? 0 : undrawn + 1;
         ++port.frames;
-        // Never faster than the console: at most one emulated frame per GBA frame.
+        ++due;
+        // Never faster than the console: no frame before its vertical blank.
         RIX_PROFILE_BEGIN(Idle);
-        WaitForVblank(shown);
+        while (std::int32_t(gVblankCount - due) < 0) {
+            WaitForVblank(gVblankCount);
+        }
         RIX_PROFILE_END(Idle);
-        shown = gVblankCount;
     }
 
     RIX_PROFILE_HOLD(true);
