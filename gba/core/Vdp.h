@@ -16,6 +16,14 @@
 #ifndef RIX_IWRAM_CODE
 #define RIX_IWRAM_CODE
 #endif
+#ifndef RIX_ROM_CODE
+#define RIX_ROM_CODE
+#endif
+// Drawing lines is the host's reference renderer; the GBA shows games through its tile layer
+// and draws lines only in the benchmark image, so this code need not take IWRAM.
+#ifndef RIX_VDP_DRAW
+#define RIX_VDP_DRAW RIX_ROM_CODE
+#endif
 
 namespace rix::emu {
 
@@ -138,7 +146,7 @@ public:
     // Draws active line `line` (0..191) as the chip shows it now into out[0..255]: palette
     // indices 0..15 with transparency already resolved (index 0 only where the backdrop colour
     // is 0), sprites included. Changes nothing; other lines are ignored.
-    RIX_IWRAM_CODE void DrawLine(int line, uint8_t* out) const;
+    RIX_VDP_DRAW void DrawLine(int line, uint8_t* out) const;
     // Both, as the chip does them on one line: DrawLine when `out` is not null, then ScanLine.
     void ScanLine(int line, uint8_t* out) {
         if (out) {
@@ -175,10 +183,10 @@ public:
     void ClearDirty();
 
 private:
-    RIX_IWRAM_CODE void DrawGraphics1(int line, uint8_t* out) const;
-    RIX_IWRAM_CODE void DrawGraphics2(int line, uint8_t* out) const;
-    RIX_IWRAM_CODE void DrawMulticolor(int line, uint8_t* out) const;
-    RIX_IWRAM_CODE void DrawText(int line, uint8_t* out) const;
+    RIX_VDP_DRAW void DrawGraphics1(int line, uint8_t* out) const;
+    RIX_VDP_DRAW void DrawGraphics2(int line, uint8_t* out) const;
+    RIX_VDP_DRAW void DrawMulticolor(int line, uint8_t* out) const;
+    RIX_VDP_DRAW void DrawText(int line, uint8_t* out) const;
     // The sprites a line shows (at most four, in priority order), the fifth one's number or -1,
     // and the last one looked at.
     struct SpriteLine {
