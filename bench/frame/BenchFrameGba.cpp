@@ -79,6 +79,18 @@ int Run(int argc, char** argv) {
     ProfileScenario precise = Suite(suite, "suitecv menu, collision Precise", {});
     precise.config.collision = 1;
     scenarios.push_back(precise);
+    // A game: its title screen, then its first screen of play after Fire 1 (A) on frame 601.
+    const std::vector<std::uint8_t> game =
+        ReadFile(std::string(RIX_TESTDATA_DIR) + "/coleco/zombnear.rom");
+    ProfileScenario title{
+        "zombnear title", game, {"Zombie Near", 0, 0, false, {0x4000, 0x40, 6, 9, 2, 8}}};
+    title.from = 300;
+    scenarios.push_back(title);
+    ProfileScenario play = title;
+    play.name = "zombnear play";
+    play.presses = {{601, 606, kKeyA}};
+    play.from = 700;
+    scenarios.push_back(play);
 
     std::printf("Profile image %s: the parts of an emulated frame, %u frames each, shares of "
                 "the GBA time they took (TM2+TM3 at the system clock)\n",
