@@ -117,6 +117,8 @@ void PlayGame(const GameStart& start) {
     port.game = start.number;
     port.frames = 0;
     port.ram = std::uint32_t(reinterpret_cast<std::uintptr_t>(gMachine.Ram()));
+    port.cpu = std::uint32_t(reinterpret_cast<std::uintptr_t>(&gMachine.Cpu().State()));
+    port.vram = std::uint32_t(reinterpret_cast<std::uintptr_t>(gMachine.Video().Vram()));
     gGameVideo.Start(View::kFit);
     port.view = std::uint32_t(gGameVideo.CurrentView());
 

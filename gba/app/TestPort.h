@@ -28,6 +28,8 @@ struct TestPort {
     std::uint32_t stopAt;
     std::uint32_t view;       // the game's view (View), for the harness to map its frames
     std::uint32_t ram;        // GBA address of the running console's 1 KiB of RAM
+    std::uint32_t cpu;        // GBA address of its Z80's state (rix::emu::Z80State)
+    std::uint32_t vram;       // GBA address of its video chip's 16 KiB
     std::uint32_t pressCount; // presses[0..pressCount) apply
     TestPress presses[kTestPortPresses];
 };
