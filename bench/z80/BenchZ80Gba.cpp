@@ -79,7 +79,8 @@ int Run(int argc, char** argv) {
     }
 
     const std::uint32_t expected = bench::RunMixOnce(*std::make_unique<rix::emu::Machine>());
-    std::printf("Z80 mix on the machine (in EWRAM), %d frames of %d lines x %d cycles, each "
+    std::printf("Z80 mix on the machine (the Z80 and RAM in IWRAM, the rest in EWRAM), %d frames "
+                "of %d lines x %d cycles, each "
                 "line followed by the video chip's line (sound chip not clocked, as on the "
                 "GBA); "
                 "timer overhead %u ARM cycles (taken off)\n",

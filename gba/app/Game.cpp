@@ -16,9 +16,12 @@ namespace rix::gba {
 
 namespace {
 
-// The machine is about 19 KiB, most of it video memory: EWRAM. Its constructor runs at start-up
-// (the section is cleared first).
-RIX_EWRAM_BSS rix::emu::Machine gMachine;
+// The Z80 (its registers and page tables are read on every instruction) and the console's RAM
+// in IWRAM; the rest of the machine, about 19 KiB and most of it video memory, in EWRAM. The
+// constructors run at start-up, after the sections are cleared, in this order.
+rix::emu::Z80 gCpu;
+std::uint8_t gRam[rix::emu::Machine::kRamSize];
+RIX_EWRAM_BSS rix::emu::Machine gMachine(gCpu, gRam);
 // Not in a cleared section: its table pointer is initialised as data, not by a constructor.
 GameVideo gGameVideo;
 

@@ -24,9 +24,11 @@ namespace {
 
 using bench::Results;
 
-// The whole machine (about 19 KiB, most of it video memory) does not fit beside the core's
-// code in IWRAM, so it lives in EWRAM, CPU page tables and RAM included.
-RIX_BENCH_EWRAM rix::emu::Machine gMachine;
+// Placed as the cartridge places it (app/Game.cpp): the Z80 and the console's RAM in IWRAM, the
+// rest of the machine (about 19 KiB, most of it video memory) in EWRAM.
+rix::emu::Z80 gCpu;
+std::uint8_t gRam[rix::emu::Machine::kRamSize];
+RIX_BENCH_EWRAM rix::emu::Machine gMachine(gCpu, gRam);
 std::uint8_t gLineBuffer[rix::emu::Vdp::kWidth];
 RIX_BENCH_EWRAM Video gVideo;
 RIX_BENCH_EWRAM TextScreen gScreen;

@@ -78,20 +78,20 @@ void Machine::Load(const MachineConfig& config) {
     lineCycles_ = EffectiveLineCycles(config.cycleCount).cycles;
     collision_ = CollisionModeFromRecord(config.collision);
 
-    cpu_ = Z80();
-    cpu_.MapRead(0, kBiosSize, bios_);
+    *cpu_ = Z80();
+    cpu_->MapRead(0, kBiosSize, bios_);
     for (uint32_t at = kRamAddress; at < kRamWindowEnd; at += kRamSize) {
-        cpu_.MapRead(at, kRamSize, ram_);
-        cpu_.MapWrite(at, kRamSize, ram_);
+        cpu_->MapRead(at, kRamSize, ram_);
+        cpu_->MapWrite(at, kRamSize, ram_);
     }
-    cpu_.SetMemoryCallbacks(this, MemoryRead, nullptr);
-    cpu_.SetPortCallbacks(this, PortRead, PortWrite);
+    cpu_->SetMemoryCallbacks(this, MemoryRead, nullptr);
+    cpu_->SetPortCallbacks(this, PortRead, PortWrite);
     Reset();
 }
 
 void Machine::Reset() {
     const Z80State fresh = Z80().State();
-    cpu_.SetState(fresh);
+    cpu_->SetState(fresh);
     vdp_.Reset();
     switch (collision_) {
     case CollisionMode::kPrecise:
@@ -105,7 +105,7 @@ void Machine::Reset() {
         break;
     }
     psg_.Reset();
-    memset(ram_, 0, sizeof ram_);
+    memset(ram_, 0, kRamSize);
     joystickMode_ = false;
     keys_ = 0;
     frames_ = 0;
@@ -121,32 +121,32 @@ void Machine::MapCartridge() {
     // Whole pages of the ROM are read in place; a page the ROM only partly fills is read from
     // a copy filled up with 0xFF (small programs run from it, and the memory callback would
     // cost every fetch a call); the pages behind it go through MemoryRead.
-    cpu_.MapRead(kCartridgeWindow, kCartridgeWindow, nullptr);
+    cpu_->MapRead(kCartridgeWindow, kCartridgeWindow, nullptr);
     bank_ = 0;
     if (layout_.kind == CartridgeKind::kMegaCart) {
         // The last bank holds the header and the start-up code; bank 0 sits in the window until
         // the program selects another.
         const uint8_t* fixed = rom_ + romSize_ - kMegaCartBank;
-        cpu_.MapRead(kCartridgeWindow, kMegaCartBank, fixed);
+        cpu_->MapRead(kCartridgeWindow, kMegaCartBank, fixed);
         SelectBank(0);
         return;
     }
     const uint32_t whole = layout_.mappedBytes / kPageSize * kPageSize;
     if (whole != 0) {
-        cpu_.MapRead(kCartridgeWindow, whole, rom_);
+        cpu_->MapRead(kCartridgeWindow, whole, rom_);
     }
     const uint32_t rest = layout_.mappedBytes - whole;
     if (rest != 0) {
         memset(tailPage_, 0xFF, sizeof tailPage_);
         memcpy(tailPage_, rom_ + whole, rest);
-        cpu_.MapRead(kCartridgeWindow + whole, kPageSize, tailPage_);
+        cpu_->MapRead(kCartridgeWindow + whole, kPageSize, tailPage_);
     }
 }
 
 void Machine::SelectBank(uint32_t bank) {
     bank_ = bank & (layout_.banks - 1);
     // The window's last page stays with MemoryRead, which watches for the selecting reads.
-    cpu_.MapRead(kBankWindow, kMegaCartBank - kPageSize, rom_ + bank_ * kMegaCartBank);
+    cpu_->MapRead(kBankWindow, kMegaCartBank - kPageSize, rom_ + bank_ * kMegaCartBank);
 }
 
 uint8_t Machine::MemoryRead(void* context, uint16_t address) {
@@ -241,10 +241,10 @@ void Machine::PortWrite(void* context, uint16_t port, uint8_t value) {
 
 void Machine::UpdateNmi() {
     const bool level = vdp_.InterruptLine();
-    if (level && !cpu_.State().nmiLine) {
+    if (level && !cpu_->State().nmiLine) {
         ++nmis_;
     }
-    cpu_.SetNmiLine(level);
+    cpu_->SetNmiLine(level);
 }
 
 size_t Machine::RunFrame(uint8_t* picture, int16_t* samples, uint32_t sampleRate) {
@@ -266,7 +266,7 @@ size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sam
     size_t written = 0;
     for (int line = 0; line < kLinesPerFrame; ++line) {
         RIX_PROFILE_BEGIN(Cpu);
-        overrun_ = cpu_.Run(lineCycles_ - overrun_);
+        overrun_ = cpu_->Run(lineCycles_ - overrun_);
         RIX_PROFILE_END(Cpu);
         if (line < Vdp::kActiveLines) {
             // Line is the base class's empty one on the GBA: not worth two marks a line.

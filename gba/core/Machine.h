@@ -124,6 +124,10 @@ public:
     }
 
     Machine() = default;
+    // With the CPU and the RAM kept elsewhere: the two the running program touches on every
+    // instruction, which a front end may want in faster memory than the rest (on the GBA, the
+    // video memory keeps the machine out of IWRAM). Both must outlive the machine.
+    Machine(Z80& cpu, uint8_t (&ram)[kRamSize]) : cpu_(&cpu), ram_(ram) {}
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
@@ -154,8 +158,8 @@ public:
     size_t RunFrame(uint8_t* picture, int16_t* samples = nullptr, uint32_t sampleRate = 0);
 
     // --- State, for front ends and tests; nothing here changes the machine ---
-    const Z80& Cpu() const { return cpu_; }
-    Z80& Cpu() { return cpu_; } // for benchmarks and tests that set up the CPU by hand
+    const Z80& Cpu() const { return *cpu_; }
+    Z80& Cpu() { return *cpu_; } // for benchmarks and tests that set up the CPU by hand
     const Vdp& Video() const { return vdp_; }
     Vdp& Video() { return vdp_; } // a tile layer clears the dirty map
     const Psg& Sound() const { return psg_; }
@@ -178,10 +182,12 @@ private:
     void SelectBank(uint32_t bank);
     RIX_IWRAM_CODE void UpdateNmi();
 
-    Z80 cpu_;
+    Z80 ownCpu_; // unused when the CPU is kept elsewhere
+    Z80* cpu_ = &ownCpu_;
     Vdp vdp_;
     Psg psg_;
-    uint8_t ram_[kRamSize] = {};
+    uint8_t ownRam_[kRamSize] = {};
+    uint8_t* ram_ = ownRam_;
     uint8_t tailPage_[kZ80PageSize] = {}; // the ROM's last, partly filled page, padded with 0xFF
     const uint8_t* rom_ = nullptr;
     uint32_t romSize_ = 0;

@@ -258,6 +258,25 @@ TEST(MachineNmi, NeverTwiceOnOneHighLevel) {
     EXPECT_EQ(console.RamByte(0x7000), 1);
 }
 
+TEST(MachineMemory, TheCpuAndRamMayLiveOutsideTheMachine) {
+    auto cpu = std::make_unique<Z80>();
+    std::uint8_t ram[Machine::kRamSize] = {};
+    auto machine = std::make_unique<Machine>(*cpu, ram);
+    const Bytes rom = ReadFile(std::string(RIX_SOURCE_DIR) + "/resources/examples/hello.col");
+    MachineConfig config;
+    config.rom = rom.data();
+    config.romSize = static_cast<std::uint32_t>(rom.size());
+    machine->Load(config);
+    for (int frame = 0; frame < 30; ++frame) {
+        machine->RunFrame(nullptr);
+    }
+    EXPECT_EQ(&machine->Cpu(), cpu.get());
+    EXPECT_EQ(machine->Ram(), ram);
+    EXPECT_GT(cpu->ElapsedCycles(), 29u * 262u * 228u);
+    // The example counts its frame interrupts in the word at 7000h.
+    EXPECT_GE(ram[0] | ram[1] << 8, 20);
+}
+
 // --- Timing ----------------------------------------------------------------------------------
 
 TEST(MachineTiming, EachLineRunsTheRecordsCycleCount) {
