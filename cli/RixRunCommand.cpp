@@ -312,12 +312,16 @@ int RunRixRun(const std::vector<std::string>& args, const Console& console) {
             }
         }
         machine->SetKeys(held);
-        const std::size_t count = machine->RunFrame(
-            picture.data(), options.wav ? samples.data() : nullptr, run::WavWriter::kSampleRate);
+        // Only the frames that are written are drawn.
+        const bool everyKth = options.pngEvery != 0 && frame % options.pngEvery == 0;
+        const bool drawn = everyKth || (options.png && frame == options.frames);
+        const std::size_t count =
+            machine->RunFrame(drawn ? picture.data() : nullptr,
+                              options.wav ? samples.data() : nullptr, run::WavWriter::kSampleRate);
         if (options.wav) {
             wav.Write(samples.data(), count);
         }
-        if (options.pngEvery != 0 && frame % options.pngEvery == 0) {
+        if (everyKth) {
             const std::string error =
                 run::WriteFramePng(FramePath(options.pngDir, frame), picture.data(),
                                    machine->Video().Backdrop(), border);

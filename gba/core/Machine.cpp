@@ -120,7 +120,7 @@ void Machine::Reset() {
 void Machine::MapCartridge() {
     // Whole pages of the ROM are read in place; a page the ROM only partly fills is read from
     // a copy filled up with 0xFF (small programs run from it, and the memory callback would
-    // cost every fetch a call); the pages behind it go through MemoryRead.
+    // cost every fetch a call); the pages behind it go through MemoryRead, which gives 0xFF.
     cpu_->MapRead(kCartridgeWindow, kCartridgeWindow, nullptr);
     bank_ = 0;
     if (layout_.kind == CartridgeKind::kMegaCart) {
@@ -150,23 +150,18 @@ void Machine::SelectBank(uint32_t bank) {
 }
 
 uint8_t Machine::MemoryRead(void* context, uint16_t address) {
+    // Every page the ROM fills is mapped; what reaches here is 0x2000-0x5FFF, the pages behind a
+    // ROM's end (nothing answers either) and a MegaCart window's last page.
     auto& m = *static_cast<Machine*>(context);
-    if (address < kCartridgeWindow) {
-        return 0xFF; // 0x2000-0x5FFF: nothing answers
+    if (m.layout_.kind != CartridgeKind::kMegaCart || address < kBankWindow) {
+        return 0xFF;
     }
-    if (m.layout_.kind == CartridgeKind::kMegaCart) {
-        if (address < kBankWindow) {
-            return 0xFF; // not reached: the fixed bank is mapped whole
-        }
-        // The read itself still sees the bank that was selected when it began.
-        const uint8_t value = m.rom_[m.bank_ * kMegaCartBank + (address - kBankWindow)];
-        if (address >= kBankSelectFirst) {
-            m.SelectBank(address);
-        }
-        return value;
+    // The read itself still sees the bank that was selected when it began.
+    const uint8_t value = m.rom_[m.bank_ * kMegaCartBank + (address - kBankWindow)];
+    if (address >= kBankSelectFirst) {
+        m.SelectBank(address);
     }
-    const uint32_t offset = address - kCartridgeWindow;
-    return offset < m.layout_.mappedBytes ? m.rom_[offset] : 0xFF;
+    return value;
 }
 
 uint8_t Machine::ReadController(int index) const {

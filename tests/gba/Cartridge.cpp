@@ -14,13 +14,20 @@ namespace fmt = rix::format;
 namespace {
 
 void AppendRecord(std::vector<std::uint8_t>& out, std::uint32_t crc, const GameConfig& config) {
-    std::uint8_t record[fmt::kRecordSize] = {};
-    fmt::WriteU32(record + fmt::kRecordCrc, crc);
+    const std::vector<std::uint8_t> record = MakeRecord(crc, config);
+    out.insert(out.end(), record.begin(), record.end());
+}
+
+} // namespace
+
+std::vector<std::uint8_t> MakeRecord(std::uint32_t crc, const GameConfig& config) {
+    std::vector<std::uint8_t> record(fmt::kRecordSize, 0);
+    fmt::WriteU32(record.data() + fmt::kRecordCrc, crc);
     for (std::uint32_t i = 0; i < fmt::kRecordNameLength; ++i) {
         record[fmt::kRecordName + i] =
             i < config.name.size() ? std::uint8_t(config.name[i]) : std::uint8_t(' ');
     }
-    fmt::WriteU32(record + fmt::kRecordCycleCount, std::uint32_t(config.cycles));
+    fmt::WriteU32(record.data() + fmt::kRecordCycleCount, std::uint32_t(config.cycles));
     record[fmt::kRecordCollision] = config.collision;
     // Slots 5 and 6: presets keep Back Left, Back Right; custom controls swap them.
     std::array<std::uint16_t, 6> slots = config.controls;
@@ -28,12 +35,10 @@ void AppendRecord(std::vector<std::uint8_t>& out, std::uint32_t crc, const GameC
         std::swap(slots[4], slots[5]);
     }
     for (std::uint32_t s = 0; s < fmt::kRecordControlCount; ++s) {
-        fmt::WriteU16(record + fmt::kRecordControls + 2 * s, slots[s]);
+        fmt::WriteU16(record.data() + fmt::kRecordControls + 2 * s, slots[s]);
     }
-    out.insert(out.end(), std::begin(record), std::end(record));
+    return record;
 }
-
-} // namespace
 
 std::vector<std::uint8_t> MakeCartridge(const std::vector<std::uint8_t>& image,
                                         const CartContents& contents) {

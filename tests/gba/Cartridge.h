@@ -42,6 +42,9 @@ struct CartContents {
     std::vector<std::pair<std::uint32_t, GameConfig>> otherRecords; // (ROM key, config)
 };
 
+// The 80-byte configuration record the builder writes for a ROM with CRC `crc` and `config`.
+std::vector<std::uint8_t> MakeRecord(std::uint32_t crc, const GameConfig& config);
+
 // The image followed by the table: one record per configured game (list order), then the other
 // records, the ROM table and terminator and the ROM bytes when there are games.
 std::vector<std::uint8_t> MakeCartridge(const std::vector<std::uint8_t>& image,

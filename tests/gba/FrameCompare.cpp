@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "MenuReading.h"
+#include "app/Record.h"
 #include "app/TestPort.h"
 
 namespace rix::test {
@@ -77,21 +78,8 @@ HostGame::HostGame(const Game& game)
     rix::emu::MachineConfig config;
     config.rom = game_.rom.data();
     config.romSize = std::uint32_t(game_.rom.size());
-    config.cycleCount = game_.config.cycles;
-    config.collision = game_.config.collision;
-    // As the cartridge's record holds them (custom controls swap the shoulder slots), with the
-    // default controls for a record that maps none.
-    std::array<std::uint16_t, 6> slots = game_.config.controls;
-    if (game_.config.custom) {
-        std::swap(slots[4], slots[5]);
-    }
-    bool any = false;
-    for (std::uint16_t code : slots) {
-        any = any || code != 0;
-    }
-    for (int i = 0; i < rix::emu::kControlButtons; ++i) {
-        config.controls[i] = any ? slots[i] : rix::emu::kDefaultControls[i];
-    }
+    // As the GBA program reads the game's record.
+    gba::ApplyRecord(MakeRecord(RomKey(game_.rom), game_.config).data(), config);
     machine_->Load(config);
 }
 
