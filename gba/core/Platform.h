@@ -40,8 +40,32 @@
 //   RIX_Z80_PORTS  the calls of the port callbacks (out of line on the host as well)
 //   RIX_Z80_RARE   the rest of the DD/FD group (IXh/IXl and the like) and of the ED group
 //   RIX_Z80_TABLE  the flag table
+//
+// On the GBA the ARM core (Z80Arm.s) runs the Z80 and leaves only rare steps to the C++
+// interpreter, which then stays in ROM; -DRIX_Z80_PORTABLE runs the C++ interpreter alone, from
+// IWRAM, as before the ARM core (for comparing the two).
+#if defined(__arm__) && !defined(RIX_Z80_PORTABLE)
+#define RIX_Z80_ARM 1
+#else
+#define RIX_Z80_ARM 0
+#endif
+#if RIX_Z80_ARM
+#define RIX_Z80_PORTABLE_PLACE RIX_ROM_CODE
+#define RIX_Z80_PORTABLE_TABLE
+#else
+#define RIX_Z80_PORTABLE_PLACE RIX_IWRAM_CODE
+#define RIX_Z80_PORTABLE_TABLE RIX_IWRAM_TABLE
+#endif
 #ifndef RIX_Z80_LOOP
-#define RIX_Z80_LOOP RIX_IWRAM_CODE
+#define RIX_Z80_LOOP RIX_Z80_PORTABLE_PLACE
+#endif
+#if RIX_Z80_ARM
+#ifndef RIX_Z80_HOT
+#define RIX_Z80_HOT
+#endif
+#ifndef RIX_Z80_PORTS
+#define RIX_Z80_PORTS RIX_COLD
+#endif
 #endif
 #ifndef RIX_Z80_HOT
 #define RIX_Z80_HOT RIX_IWRAM_HELPER
@@ -53,7 +77,7 @@
 #define RIX_Z80_RARE RIX_ROM_CODE
 #endif
 #ifndef RIX_Z80_TABLE
-#define RIX_Z80_TABLE RIX_IWRAM_TABLE
+#define RIX_Z80_TABLE RIX_Z80_PORTABLE_TABLE
 #endif
 
 // Profiling (the profile image only, `make -C gba profile`): the machine marks where each part

@@ -373,6 +373,35 @@ Z80::Z80() {
     Reset();
 }
 
+#if RIX_Z80_ARM
+// Pages whose table entries are equal lie back to back in host memory (entry = buffer minus Z80
+// address), so a fetch pointer can run on across them. A run of such pages ends at the end of
+// the address space, at a page without a buffer, or where the next page maps elsewhere (the
+// RAM's mirrors, a cartridge bank, a page served by the memory callback). An instruction may
+// start at most 4 bytes before a run's end; nearer, or on a page without a buffer, the ARM core
+// leaves it to RunPortable.
+void Z80::RebuildFetchRuns() {
+    int first = 0;
+    while (first < kZ80PageCount) {
+        int last = first;
+        const uintptr_t base = readPages_[first];
+        while (last + 1 < kZ80PageCount && readPages_[last + 1] == base) {
+            ++last;
+        }
+        for (int page = first; page <= last; ++page) {
+            if (base == 0) {
+                fetchLimit_[page] = 0;
+                fetchStart_[page] = 0;
+            } else {
+                fetchStart_[page] = base + static_cast<uintptr_t>(first) * kZ80PageSize;
+                fetchLimit_[page] = base + static_cast<uintptr_t>(last + 1) * kZ80PageSize - 3;
+            }
+        }
+        first = last + 1;
+    }
+}
+#endif
+
 void Z80::Reset() {
     Z80State& s = state_;
     s.pc = 0;
@@ -408,6 +437,9 @@ bool Z80::MapRead(uint32_t address, uint32_t size, const uint8_t* data) {
     for (uint32_t i = 0; i < size >> kZ80PageBits; ++i) {
         readPages_[first + i] = data != nullptr ? reinterpret_cast<uintptr_t>(data) - address : 0;
     }
+#if RIX_Z80_ARM
+    RebuildFetchRuns();
+#endif
     return true;
 }
 
@@ -1022,7 +1054,7 @@ int Z80::ExecuteExtended(unsigned op, int left) {
 // The loop, interrupts, the unprefixed and the CB group. PC, the cycle budget and the R count
 // live in machine registers here; they are written back to state_ around the calls into the
 // DD/FD, ED and interrupt functions and the port callbacks, and at the end.
-int Z80::Run(int cycles) {
+int Z80::RunPortable(int cycles) {
     if (cycles <= 0) {
         return -cycles;
     }
@@ -1924,3 +1956,43 @@ done:
 }
 
 } // namespace rix::emu
+
+#if RIX_Z80_ARM
+// The offsets Z80Arm.s uses, from the page tables (its r11) to each field.
+extern "C" void rix_z80_arm_layout_check() {
+    using rix::emu::Z80;
+    using rix::emu::Z80State;
+    constexpr auto kTables = offsetof(Z80, readPages_);
+    static_assert(kTables == 48 && offsetof(Z80, state_) == 0 && sizeof(Z80State) == 48);
+    constexpr auto field = [](size_t offset) { return static_cast<long>(offset) - 48; };
+    static_assert(field(offsetof(Z80State, c)) == -48 && field(offsetof(Z80State, a)) == -42 &&
+                  field(offsetof(Z80State, f)) == -41 && field(offsetof(Z80State, ix)) == -32 &&
+                  field(offsetof(Z80State, iy)) == -30 && field(offsetof(Z80State, sp)) == -28 &&
+                  field(offsetof(Z80State, pc)) == -26 && field(offsetof(Z80State, wz)) == -24 &&
+                  field(offsetof(Z80State, r)) == -21 && field(offsetof(Z80State, halted)) == -17 &&
+                  field(offsetof(Z80State, intDelay)) == -16 &&
+                  field(offsetof(Z80State, ldAirLast)) == -15 &&
+                  field(offsetof(Z80State, nmiPending)) == -13 &&
+                  field(offsetof(Z80State, cycles)) == -8);
+    static_assert(offsetof(Z80, writePages_) - kTables == 256 &&
+                  offsetof(Z80, memoryContext_) - kTables == 512 &&
+                  offsetof(Z80, memoryRead_) - kTables == 516 &&
+                  offsetof(Z80, memoryWrite_) - kTables == 520 &&
+                  offsetof(Z80, portContext_) - kTables == 524 &&
+                  offsetof(Z80, portRead_) - kTables == 528 &&
+                  offsetof(Z80, portWrite_) - kTables == 532 &&
+                  offsetof(Z80, intCheck_) - kTables == 536 &&
+                  offsetof(Z80, attention_) - kTables == 537 &&
+                  offsetof(Z80, runBudget_) - kTables == 544 &&
+                  offsetof(Z80, cyclesLeft_) - kTables == 548 &&
+                  offsetof(Z80, fetchLimit_) - kTables == 552 &&
+                  offsetof(Z80, fetchStart_) - kTables == 808 &&
+                  offsetof(Z80, pcBase_) - kTables == 1064 &&
+                  offsetof(Z80, regionStart_) - kTables == 1068 &&
+                  offsetof(Z80, armSave_) - kTables == 1072 && sizeof(Z80::armSave_) == 64);
+}
+
+extern "C" int rix_z80_arm_step(rix::emu::Z80* cpu, int cycles) {
+    return cpu->RunPortable(cycles);
+}
+#endif

@@ -9,6 +9,19 @@
 
 #include "core/Platform.h"
 
+#if RIX_Z80_ARM
+namespace rix::emu {
+class Z80;
+}
+extern "C" {
+// Z80Arm.s: Run's ARM core; its way into RunPortable for one step; and the layout check that
+// ties the assembly's offsets to this class.
+int rix_z80_arm_run(rix::emu::Z80* cpu, int cycles);
+int rix_z80_arm_step(rix::emu::Z80* cpu, int cycles);
+void rix_z80_arm_layout_check();
+}
+#endif
+
 namespace rix::emu {
 
 // Memory is reached through tables of page pointers, so an ordinary byte access costs one table
@@ -74,7 +87,14 @@ public:
     // cycles are spent; returns how many more than `cycles` were spent (less than the last
     // instruction's length), so that running `lineLength - overrun` next keeps a caller exactly
     // on its line grid. Nothing runs when `cycles` <= 0, and -`cycles` comes back.
-    RIX_Z80_LOOP int Run(int cycles);
+#if RIX_Z80_ARM
+    int Run(int cycles) { return rix_z80_arm_run(this, cycles); }
+#else
+    int Run(int cycles) { return RunPortable(cycles); }
+#endif
+    // The C++ interpreter, the reference. On the GBA the ARM core (Z80Arm.s) runs instead and
+    // hands it the rare instructions, interrupts and HALT, one at a time.
+    RIX_Z80_LOOP int RunPortable(int cycles);
 
     // One instruction (or one interrupt acceptance, or one 4-cycle HALT step); returns its cycles.
     int Step() { return Run(1) + 1; }
@@ -145,13 +165,21 @@ private:
         stopLeft_ = attention_ ? kAlwaysStop : 0;
     }
 
-    // The page tables come first: the hot path indexes them straight off the object's address.
-    // Each entry is the page's buffer minus the page's Z80 address, so that entry + address
+#if RIX_Z80_ARM
+    friend int ::rix_z80_arm_run(Z80* cpu, int cycles);
+    friend int ::rix_z80_arm_step(Z80* cpu, int cycles);
+    friend void ::rix_z80_arm_layout_check();
+    // For the ARM core: after each change of the read map, which pages an instruction may be
+    // fetched from through a plain pointer (see RebuildFetchRuns).
+    void RebuildFetchRuns();
+#endif
+
+    Z80State state_;
+    // The page tables follow the state, which the ARM core reaches with short offsets. Each entry is the page's buffer minus the page's Z80 address, so that entry + address
     // is the byte with no masking of the address; 0 for a page without a buffer (a buffer at
     // a numerically tiny address, where this could collide, does not occur on any target).
     uintptr_t readPages_[kZ80PageCount] = {};
     uintptr_t writePages_[kZ80PageCount] = {};
-    Z80State state_;
     void* memoryContext_ = nullptr;
     Z80MemoryRead memoryRead_ = nullptr;
     Z80MemoryWrite memoryWrite_ = nullptr;
@@ -167,6 +195,16 @@ private:
     int stopLeft_ = 0;
     int runBudget_ = 0;  // cycles asked of the Run under way
     int cyclesLeft_ = 0; // of them still to spend, as of the last callback
+#if RIX_Z80_ARM
+    // The ARM core fetches through a host pointer. For each page: the host address below which
+    // an instruction may start and still have its (at most 4) bytes in the same contiguous
+    // mapping, and where that mapping starts; 0 and 0 for a page without a buffer.
+    uintptr_t fetchLimit_[kZ80PageCount] = {};
+    uintptr_t fetchStart_[kZ80PageCount] = {};
+    uintptr_t pcBase_ = 0;      // host pointer minus Z80 address, for the page PC is in
+    uintptr_t regionStart_ = 0; // fetchStart_ of that page
+    uintptr_t armSave_[16] = {}; // the ARM core's registers and scratch around calls
+#endif
 };
 
 } // namespace rix::emu

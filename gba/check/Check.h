@@ -1,0 +1,36 @@
+// What the Z80 check image (gba/check) leaves for the host, at a fixed EWRAM address.
+#pragma once
+
+#include <stdint.h>
+
+#include "core/Z80.h"
+
+namespace rix::check {
+
+inline constexpr uint32_t kCheckResults = 0x02030000;
+inline constexpr uint32_t kDoneMarker = 0x5A38C4EC;
+inline constexpr uint32_t kCases = 60000;
+inline constexpr uint32_t kLogSize = 64;
+
+struct Side {
+    uint32_t count;
+    uint32_t log[kLogSize];
+};
+
+struct Results {
+    uint32_t marker;
+    uint32_t cases;
+    uint32_t failed;
+    uint8_t code[4];
+    int32_t budget;
+    int32_t overArm;
+    int32_t overPortable;
+    uint32_t pad;
+    rix::emu::Z80State before;
+    rix::emu::Z80State afterArm;
+    rix::emu::Z80State afterPortable;
+    Side arm;
+    Side portable;
+};
+
+} // namespace rix::check

@@ -1,0 +1,149 @@
+// The Z80 check image: runs random instructions from random states on the GBA's ARM core and on
+// the C++ interpreter (RunPortable) side by side, in the same image, and leaves the first
+// difference (or none) at kCheckResults for a host to read. Built by `make -C gba check`;
+// never part of the cartridge image.
+#include <stdint.h>
+#include <string.h>
+
+#include "check/Check.h"
+#include "core/Z80.h"
+
+extern "C" {
+volatile uint32_t gVblankCount;
+int main();
+}
+
+namespace {
+
+using rix::emu::Z80;
+using rix::emu::Z80State;
+using rix::check::Results;
+using rix::check::Side;
+
+[[gnu::section(".ewram_bss")]] uint8_t gMemory[0x10000];
+Z80 gArm;
+[[gnu::section(".ewram_bss")]] Z80 gPortable;
+
+uint32_t gSeed = 0x2468ACE1;
+uint32_t Random() {
+    gSeed ^= gSeed << 13;
+    gSeed ^= gSeed >> 17;
+    gSeed ^= gSeed << 5;
+    return gSeed;
+}
+
+Results& Out() {
+    return *reinterpret_cast<Results*>(rix::check::kCheckResults);
+}
+
+// Writes and port traffic go to a log, so that both cores see the same memory and the same
+// port answers, and what they did can be compared.
+void Log(Side& side, uint32_t entry) {
+    if (side.count < rix::check::kLogSize) {
+        side.log[side.count] = entry;
+    }
+    ++side.count;
+}
+void Write(void* context, uint16_t address, uint8_t value) {
+    Log(*static_cast<Side*>(context), 0x01000000u | uint32_t(address) << 8 | value);
+}
+uint8_t PortRead(void* context, uint16_t port) {
+    auto& side = *static_cast<Side*>(context);
+    Log(side, 0x02000000u | port);
+    return uint8_t(port * 7 + side.count * 13);
+}
+void PortWrite(void* context, uint16_t port, uint8_t value) {
+    Log(*static_cast<Side*>(context), 0x03000000u | uint32_t(port) << 8 | value);
+}
+
+void Prepare(Z80& cpu, Side& side) {
+    cpu.MapRead(0, 0x10000, gMemory);
+    cpu.MapWrite(0, 0x10000, nullptr);
+    cpu.SetMemoryCallbacks(&side, nullptr, Write);
+    cpu.SetPortCallbacks(&side, PortRead, PortWrite);
+}
+
+Z80State RandomState() {
+    Z80State s;
+    auto* bytes = reinterpret_cast<uint8_t*>(&s);
+    for (int i = 0; i < 16; ++i) {
+        bytes[i] = uint8_t(Random());
+    }
+    s.ix = uint16_t(Random());
+    s.iy = uint16_t(Random());
+    s.sp = uint16_t(Random());
+    s.pc = uint16_t(Random() & 0xFFF8);
+    s.wz = uint16_t(Random());
+    s.i = uint8_t(Random());
+    s.r = uint8_t(Random());
+    s.im = uint8_t(Random() % 3);
+    s.iff1 = s.iff2 = (Random() & 7) == 0;
+    s.cycles = Random();
+    return s;
+}
+
+} // namespace
+
+int main() {
+    Results& out = Out();
+    memset(&out, 0, sizeof out);
+    for (uint32_t i = 0; i < sizeof gMemory; ++i) {
+        gMemory[i] = uint8_t(Random());
+    }
+    for (uint32_t c = 0; c < rix::check::kCases; ++c) {
+        const Z80State before = RandomState();
+        // The instruction: a prefix now and then, so that every group gets its share.
+        const uint32_t r = Random();
+        uint8_t code[4] = {uint8_t(r), uint8_t(r >> 8), uint8_t(r >> 16), uint8_t(r >> 24)};
+        static constexpr uint8_t kPrefixes[4] = {0xCB, 0xDD, 0xED, 0xFD};
+        if ((r & 3) == 0) {
+            code[0] = kPrefixes[(r >> 2) & 3];
+            if ((code[0] == 0xDD || code[0] == 0xFD) && (r & 0x30) == 0) {
+                code[1] = 0xCB;
+            }
+        }
+        memcpy(&gMemory[before.pc], code, sizeof code);
+        memcpy(out.code, code, sizeof code);
+        out.before = before;
+#ifdef RIX_CHECK_BUDGET
+        const int budget = RIX_CHECK_BUDGET;
+        static_cast<void>(Random());
+#else
+        const int budget = 1 + int(Random() % 48);
+#endif
+#ifdef RIX_CHECK_PLAIN
+        if (code[0] == 0xCB || code[0] == 0xDD || code[0] == 0xED || code[0] == 0xFD || code[0] == 0x76) {
+            code[0] = 0;
+            memcpy(&gMemory[before.pc], code, sizeof code);
+        }
+#endif
+        out.arm.count = out.portable.count = 0;
+        Prepare(gArm, out.arm);
+        gArm.SetState(before);
+        const int overArm = gArm.Run(budget);
+        Prepare(gPortable, out.portable);
+        gPortable.SetState(before);
+        const int overPortable = gPortable.RunPortable(budget);
+        out.cases = c + 1;
+        const bool logsEqual =
+            out.arm.count == out.portable.count &&
+            memcmp(out.arm.log, out.portable.log,
+                   sizeof(uint32_t) * (out.arm.count < rix::check::kLogSize
+                                           ? out.arm.count
+                                           : rix::check::kLogSize)) == 0;
+        if (!(gArm.State() == gPortable.State()) || overArm != overPortable || !logsEqual) {
+            out.failed = 1;
+            memcpy(out.code, code, sizeof code);
+            out.budget = budget;
+            out.before = before;
+            out.afterArm = gArm.State();
+            out.afterPortable = gPortable.State();
+            out.overArm = overArm;
+            out.overPortable = overPortable;
+            break;
+        }
+    }
+    out.marker = rix::check::kDoneMarker;
+    for (;;) {
+    }
+}
