@@ -105,18 +105,7 @@ int main() {
         memcpy(&gMemory[before.pc], code, sizeof code);
         memcpy(out.code, code, sizeof code);
         out.before = before;
-#ifdef RIX_CHECK_BUDGET
-        const int budget = RIX_CHECK_BUDGET;
-        static_cast<void>(Random());
-#else
         const int budget = 1 + int(Random() % 48);
-#endif
-#ifdef RIX_CHECK_PLAIN
-        if (code[0] == 0xCB || code[0] == 0xDD || code[0] == 0xED || code[0] == 0xFD || code[0] == 0x76) {
-            code[0] = 0;
-            memcpy(&gMemory[before.pc], code, sizeof code);
-        }
-#endif
         out.arm.count = out.portable.count = 0;
         Prepare(gArm, out.arm);
         gArm.SetState(before);
