@@ -461,7 +461,18 @@ boundary_out:
     add     r5, r5, #kAttention
     cmp     r5, #0
     ble     done
-    ldr     pc, =portable_step         @ an interrupt or HALT, for RunPortable
+    ldrb    r0, [r11, #O_INTCHECK]
+    ldrb    r1, [r11, #S_HALTED]
+    eor     r0, r0, #1
+    tst     r0, r1
+    ldreq   pc, =portable_step         @ an interrupt to take, for RunPortable
+    @ HALT with no interrupt to take: 4-cycle steps (each refreshing) for the rest of the
+    @ budget.
+    add     r0, r5, #3
+    mov     r0, r0, lsr #2
+    add     lr, lr, r0
+    sub     r5, r5, r0, lsl #2
+    b       done
 
 done:
     mov     r3, pc
