@@ -30,17 +30,40 @@ SECTIONS {
         . = ALIGN(4);
     } > rom
 
-    /* Comes before .rodata so that the CRC table's own section lands here: the table is read
-       once per ROM byte, and IWRAM reads take one cycle where ROM reads take several. */
+    /* IWRAM code and data every part of the program uses. */
     .iwram : {
         __iwram_start = .;
-        *(.iwram .iwram.*)
-        *(.rodata._ZN3rix6format11kCrc32TableE)
+        *(EXCLUDE_FILE(*Z80Arm.o *GameVideo.o *Vdp.o *Machine.o *Table.o *Catalog.o *Video.o
+                       *Font.o) .iwram
+          EXCLUDE_FILE(*Z80Arm.o *GameVideo.o *Vdp.o *Machine.o *Table.o *Catalog.o *Video.o
+                       *Font.o) .iwram.*)
         *(.data .data.*)
         . = ALIGN(4);
         __iwram_end = .;
     } > iwram AT> rom
     __iwram_lma = LOADADDR(.iwram);
+
+    /* Behind it, one of two sets at a time, each copied in from its load image when its part of
+       the program starts (app/Overlay.h): the game's (the Z80, the video chip and the machine,
+       the tile layer) while a game runs, the menu's (the table reader, the catalog with its CRC
+       table, the text screen) otherwise. Start-up copies the game's; the menu loads its own.
+       Neither may call into the other (NOCROSSREFS). */
+    OVERLAY : NOCROSSREFS AT (__iwram_lma + SIZEOF(.iwram)) {
+        .iwram_game {
+            *Z80Arm.o(.iwram .iwram.*) *GameVideo.o(.iwram .iwram.*)
+            *Vdp.o(.iwram .iwram.*) *Machine.o(.iwram .iwram.*)
+            LONG(0) /* never empty, so that the load addresses behind it are defined */
+        }
+        .iwram_menu {
+            *Table.o(.iwram .iwram.*) *Catalog.o(.iwram .iwram.*)
+            *Video.o(.iwram .iwram.*) *Font.o(.iwram .iwram.*)
+            /* The CRC table is read once per ROM byte, and IWRAM reads take one cycle where
+               ROM reads take several. */
+            *(.rodata._ZN3rix6format11kCrc32TableE)
+            LONG(0)
+        }
+    } > iwram
+    __iwram_overlay = ADDR(.iwram_game);
 
     .bss (NOLOAD) : {
         __bss_start = .;
@@ -65,7 +88,7 @@ SECTIONS {
        image's counters (app/Profile.h) the 256 below it. */
     ASSERT(__ewram_end <= 0x0203FE00, "EWRAM data reaches the profile block or the test port")
 
-    .rodata : {
+    .rodata __load_stop_iwram_menu : {
         *(.rodata .rodata.*)
         . = ALIGN(4);
     } > rom

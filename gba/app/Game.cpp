@@ -2,6 +2,7 @@
 
 #include "GameVideo.h"
 #include "Hardware.h"
+#include "Overlay.h"
 #include "Platform.h"
 #include "Profile.h"
 #include "Record.h"
@@ -107,6 +108,7 @@ private:
 } // namespace
 
 void PlayGame(const GameStart& start) {
+    LoadGameCode();
     rix::emu::MachineConfig config;
     config.rom = start.rom;
     config.romSize = start.romSize;
@@ -175,6 +177,7 @@ void PlayGame(const GameStart& start) {
     gMachine.Reset();
     port.game = 0;
     port.frames = 0;
+    LoadMenuCode();
 }
 
 } // namespace rix::gba

@@ -7,6 +7,7 @@
 #include "Hardware.h"
 #include "Keys.h"
 #include "Menu.h"
+#include "Overlay.h"
 #include "Platform.h"
 #include "Table.h"
 #include "TestPort.h"
@@ -49,6 +50,7 @@ bool TimeLeft(std::uint32_t frame) {
 }
 
 void Run() {
+    LoadMenuCode();
     hw::Reg<std::uint16_t>(hw::kWaitcnt) = hw::kWaitcntFastRom;
     TestPort& port = Port();
     port = TestPort{};

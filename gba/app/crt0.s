@@ -53,6 +53,13 @@ Reset:                                  @ 0xC0
     strlo   r3, [r1], #4
     blo     1b
 
+    ldr     r0, =__load_start_iwram_game @ the game's IWRAM set (the menu loads its own)
+    ldr     r1, =__iwram_overlay
+    ldr     r2, =__load_stop_iwram_game
+7:  cmp     r0, r2
+    ldrlo   r3, [r0], #4
+    strlo   r3, [r1], #4
+    blo     7b
     mov     r3, #0
     ldr     r1, =__bss_start
     ldr     r2, =__bss_end

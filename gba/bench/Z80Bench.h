@@ -29,6 +29,8 @@ struct Results {
     std::uint32_t vdpStatusCycles;      // ScanLine(line, nullptr), with sprites
     std::uint32_t vdpPlainCycles;       // ScanLine(line, buffer) without sprites
     std::uint32_t vdpFrameStatusCycles; // the status of the frame's lines in one go at line 192
+    std::uint32_t cpuZ80Cycles;         // the same mix, one Run per line and nothing else
+    std::uint32_t cpuArmCycles;
 };
 
 // The machine's frame: 262 lines of 228 Z80 cycles, each run as one Run call followed by the
@@ -138,6 +140,14 @@ inline void PrepareMix(rix::emu::Machine& machine) {
 }
 
 // The timed part: kFrames frames of the machine, nothing drawn.
+// The CPU alone on the same lines: what the Z80 core costs without the machine's line loop.
+inline void RunMixCpuOnly(rix::emu::Machine& machine) {
+    int overrun = 0;
+    for (int line = 0; line < kFrames * kFrameLines; ++line) {
+        overrun = machine.Cpu().Run(kLineCycles - overrun);
+    }
+}
+
 inline void RunMix(rix::emu::Machine& machine) {
     for (int frame = 0; frame < kFrames; ++frame) {
         machine.RunFrame(nullptr);

@@ -12,6 +12,21 @@ inline constexpr uint32_t kDoneMarker = 0x5A38C4EC;
 inline constexpr uint32_t kCases = 60000;
 inline constexpr uint32_t kLogSize = 64;
 
+// A CP/M program appended to the image (the exercisers): the image runs it on the ARM core
+// instead of the random instructions, and writes what it prints to kCheckText.
+inline constexpr uint32_t kProgramMagic = 0x4D504350; // "PCPM"
+struct ProgramHeader {
+    uint32_t magic;
+    uint32_t size; // bytes of the program behind the header, loaded at 0100h
+};
+inline constexpr uint32_t kCheckText = 0x02031000;
+inline constexpr uint32_t kCheckTextSize = 0x2000;
+struct Text {
+    uint32_t length; // characters written so far (the buffer keeps the first kCheckTextSize)
+    uint32_t ended;  // the program returned to CP/M
+    char text[kCheckTextSize];
+};
+
 struct Side {
     uint32_t count;
     uint32_t log[kLogSize];

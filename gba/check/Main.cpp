@@ -1,7 +1,8 @@
 // The Z80 check image: runs random instructions from random states on the GBA's ARM core and on
 // the C++ interpreter (RunPortable) side by side, in the same image, and leaves the first
 // difference (or none) at kCheckResults for a host to read. Built by `make -C gba check`;
-// never part of the cartridge image.
+// never part of the cartridge image. With a CP/M program appended (check::ProgramHeader), it runs
+// that on the ARM core instead: the exercisers, with their console output at kCheckText.
 #include <stdint.h>
 #include <string.h>
 
@@ -10,6 +11,7 @@
 
 extern "C" {
 volatile uint32_t gVblankCount;
+extern const char __rix_image_end[];
 int main();
 }
 
@@ -82,9 +84,72 @@ Z80State RandomState() {
     return s;
 }
 
+// The part of CP/M the exercisers use: a warm boot at 0000h that halts, and the BDOS entry at
+// 0005h whose console output (2: the character in E; 9: the string at DE up to "$") goes out
+// through port 0.
+constexpr uint16_t kBdosTrap = 0xFE00;
+
+rix::check::Text& ConsoleText() {
+    return *reinterpret_cast<rix::check::Text*>(rix::check::kCheckText);
+}
+
+void Print(char ch) {
+    rix::check::Text& out = ConsoleText();
+    if (out.length < rix::check::kCheckTextSize) {
+        out.text[out.length] = ch;
+    }
+    ++out.length;
+}
+
+void BdosWrite(void*, uint16_t port, uint8_t) {
+    if ((port & 0xFF) != 0) {
+        return;
+    }
+    const Z80State& s = gArm.State();
+    if (s.c == 2) {
+        Print(char(s.e));
+    } else if (s.c == 9) {
+        for (unsigned address = unsigned(s.d << 8 | s.e); gMemory[address & 0xFFFF] != '$';
+             ++address) {
+            Print(char(gMemory[address & 0xFFFF]));
+        }
+    }
+}
+
+void RunProgram(const rix::check::ProgramHeader& header) {
+    rix::check::Text& out = ConsoleText();
+    memset(&out, 0, sizeof out);
+    memset(gMemory, 0, sizeof gMemory);
+    gMemory[0x0000] = 0xF3; // DI
+    gMemory[0x0001] = 0x76; // HALT
+    gMemory[0x0005] = 0xC3; // JP kBdosTrap
+    gMemory[0x0006] = kBdosTrap & 0xFF;
+    gMemory[0x0007] = kBdosTrap >> 8;
+    gMemory[kBdosTrap + 0] = 0xD3; // OUT (0),A
+    gMemory[kBdosTrap + 1] = 0x00;
+    gMemory[kBdosTrap + 2] = 0xC9; // RET
+    memcpy(&gMemory[0x100], reinterpret_cast<const uint8_t*>(&header + 1), header.size);
+    gArm.MapRead(0, 0x10000, gMemory);
+    gArm.MapWrite(0, 0x10000, gMemory);
+    gArm.SetPortCallbacks(nullptr, nullptr, BdosWrite);
+    Z80State state = gArm.State();
+    state.pc = 0x100;
+    gArm.SetState(state);
+    while (!gArm.State().halted) {
+        gArm.Run(1000000);
+    }
+    out.ended = gArm.State().pc == 0x0002 ? 1 : 2;
+}
+
 } // namespace
 
 int main() {
+    const auto& header = *reinterpret_cast<const rix::check::ProgramHeader*>(__rix_image_end);
+    if (header.magic == rix::check::kProgramMagic && header.size <= 0x10000 - 0x200) {
+        RunProgram(header);
+        for (;;) {
+        }
+    }
     Results& out = Out();
     memset(&out, 0, sizeof out);
     for (uint32_t i = 0; i < sizeof gMemory; ++i) {

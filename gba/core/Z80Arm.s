@@ -1473,36 +1473,20 @@ xy_next23:
 
     .ltorg
 
-op_ed:
-    ldrb    r0, [r4], #1
-    add     lr, lr, #1
-    add     r2, sp, #2048
-    ldr     pc, [r2, r0, lsl #2]
-
-    .ltorg
-
-
-@ ED and other rare forms in ROM (ARM code, through absolute addresses).
-    .section .text.z80arm_ed, "ax", %progbits
-    .align  2
 xy_inc_6:
     IDX
     RD8
     INC8    r1, r0
     ldrh    r0, [r11, #S_WZ]
     WR8
-    sub     r5, r5, #23
-    NEXTFAR
-    .ltorg
+    NEXT    23
 xy_dec_6:
     IDX
     RD8
     DEC8    r1, r0
     ldrh    r0, [r11, #S_WZ]
     WR8
-    sub     r5, r5, #23
-    NEXTFAR
-    .ltorg
+    NEXT    23
 
 op_ld_a_nn:                             @ LD A,(nn): MEMPTR = nn + 1
     IMM16   r0
@@ -1510,9 +1494,7 @@ op_ld_a_nn:                             @ LD A,(nn): MEMPTR = nn + 1
     strh    r1, [r11, #S_WZ]
     RD8
     mov     r6, r0
-    sub     r5, r5, #13
-    NEXTFAR
-    .ltorg
+    NEXT    13
 
 op_ld_a_bc:                             @ LD A,(BC): MEMPTR = BC + 1
     add     r1, r8, #1
@@ -1520,25 +1502,19 @@ op_ld_a_bc:                             @ LD A,(BC): MEMPTR = BC + 1
     mov     r0, r8
     RD8
     mov     r6, r0
-    sub     r5, r5, #7
-    NEXTFAR
-    .ltorg
+    NEXT    7
 op_ld_a_de:
     add     r1, r9, #1
     strh    r1, [r11, #S_WZ]
     mov     r0, r9
     RD8
     mov     r6, r0
-    sub     r5, r5, #7
-    NEXTFAR
-    .ltorg
+    NEXT    7
 op_ldn_6:
     IMM8    r1
     mov     r0, r10
     WR8
-    sub     r5, r5, #10
-    NEXTFAR
-    .ltorg
+    NEXT    10
 
 op_inc_6:
     mov     r0, r10
@@ -1546,18 +1522,14 @@ op_inc_6:
     INC8    r1, r0
     mov     r0, r10
     WR8
-    sub     r5, r5, #11
-    NEXTFAR
-    .ltorg
+    NEXT    11
 op_dec_6:
     mov     r0, r10
     RD8
     DEC8    r1, r0
     mov     r0, r10
     WR8
-    sub     r5, r5, #11
-    NEXTFAR
-    .ltorg
+    NEXT    11
 
 op_rlca:
     mov     r0, r6, lsr #7
@@ -1566,9 +1538,7 @@ op_rlca:
     and     r7, r7, #FS | FZ | FPV
     and     r0, r6, #FX | FY | FC
     orr     r7, r7, r0
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXT    4
 op_rrca:
     and     r1, r6, #1
     mov     r6, r6, lsr #1
@@ -1577,9 +1547,7 @@ op_rrca:
     and     r0, r6, #FX | FY
     orr     r7, r7, r0
     orr     r7, r7, r1
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXT    4
 op_rla:
     and     r1, r7, #FC
     mov     r0, r6, lsr #7
@@ -1589,9 +1557,7 @@ op_rla:
     and     r1, r6, #FX | FY
     orr     r7, r7, r1
     orr     r7, r7, r0
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXT    4
 op_rra:
     and     r1, r7, #FC
     and     r0, r6, #1
@@ -1601,56 +1567,16 @@ op_rra:
     and     r1, r6, #FX | FY
     orr     r7, r7, r1
     orr     r7, r7, r0
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXT    4
 op_push_af:
     orr     r1, r7, r6, lsl #8
     PUSH
-    sub     r5, r5, #11
-    NEXTFAR
-    .ltorg
+    NEXT    11
 op_pop_af:
     POP
     and     r7, r0, #0xFF
     mov     r6, r0, lsr #8
-    sub     r5, r5, #10
-    NEXTFAR
-    .ltorg
-
-op_cpl:
-    eor     r6, r6, #0xFF
-    and     r7, r7, #FS | FZ | FPV | FC
-    orr     r7, r7, #FH | FN
-    and     r0, r6, #FX | FY
-    orr     r7, r7, r0
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
-op_scf:
-    and     r7, r7, #FS | FZ | FPV
-    orr     r7, r7, #FC
-    and     r0, r6, #FX | FY
-    orr     r7, r7, r0
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
-op_ccf:                                 @ H takes the old carry
-    and     r1, r7, #FC
-    and     r7, r7, #FS | FZ | FPV | FC
-    orr     r7, r7, r1, lsl #4
-    and     r0, r6, #FX | FY
-    orr     r7, r7, r0
-    eor     r7, r7, #FC
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
-
-op_ld_sp_hl:
-    strh    r10, [r11, #S_SP]
-    sub     r5, r5, #6
-    NEXTFAR
-    .ltorg
+    NEXT    10
 
 op_ld_nn_a:                             @ LD (nn),A: MEMPTR = A, nn + 1
     IMM16   r0
@@ -1660,9 +1586,7 @@ op_ld_nn_a:                             @ LD (nn),A: MEMPTR = A, nn + 1
     and     r2, r2, #0xFF
     orr     r2, r2, r6, lsl #8
     strh    r2, [r11, #S_WZ]
-    sub     r5, r5, #13
-    NEXTFAR
-    .ltorg
+    NEXT    13
 op_ld_bc_a:                             @ LD (BC),A: MEMPTR = A, C + 1
     mov     r0, r8
     mov     r1, r6
@@ -1671,9 +1595,7 @@ op_ld_bc_a:                             @ LD (BC),A: MEMPTR = A, C + 1
     and     r2, r2, #0xFF
     orr     r2, r2, r6, lsl #8
     strh    r2, [r11, #S_WZ]
-    sub     r5, r5, #7
-    NEXTFAR
-    .ltorg
+    NEXT    7
 op_ld_de_a:
     mov     r0, r9
     mov     r1, r6
@@ -1682,150 +1604,57 @@ op_ld_de_a:
     and     r2, r2, #0xFF
     orr     r2, r2, r6, lsl #8
     strh    r2, [r11, #S_WZ]
-    sub     r5, r5, #7
-    NEXTFAR
-    .ltorg
+    NEXT    7
 xy_ld_mem_xy:                           @ LD (nn),IX: MEMPTR = nn + 1
     IMM16   r0
     WR16
     add     r2, r0, #1
     strh    r2, [r11, #S_WZ]
-    sub     r5, r5, #20
-    NEXTFAR
-    .ltorg
+    NEXT    20
 xy_ld_xy_mem:
     IMM16   r0
     add     r1, r0, #1
     strh    r1, [r11, #S_WZ]
     RD16
     SETXY   r0
-    sub     r5, r5, #20
-    NEXTFAR
-    .ltorg
+    NEXT    20
 xy_inc:
     add     r1, r1, #1
     bic     r1, r1, #0x10000
     SETXY   r1
-    sub     r5, r5, #10
-    NEXTFAR
+    NEXT    10
     .ltorg
 xy_dec:
     sub     r1, r1, #1
     mov     r1, r1, lsl #16
     mov     r1, r1, lsr #16
     SETXY   r1
-    sub     r5, r5, #10
-    NEXTFAR
-    .ltorg
+    NEXT    10
 xy_add_0:
     mov     r3, r1
     ADD16   r3, r8
     SETXY   r3
-    sub     r5, r5, #15
-    NEXTFAR
-    .ltorg
+    NEXT    15
 xy_add_1:
     mov     r3, r1
     ADD16   r3, r9
     SETXY   r3
-    sub     r5, r5, #15
-    NEXTFAR
-    .ltorg
+    NEXT    15
 xy_add_2:
     mov     r3, r1
     ADD16   r3, r3
     SETXY   r3
-    sub     r5, r5, #15
-    NEXTFAR
-    .ltorg
+    NEXT    15
 xy_add_3:
     mov     r3, r1
     ldrh    r1, [r11, #S_SP]
     ADD16   r3, r1
     SETXY   r3
-    sub     r5, r5, #15
-    NEXTFAR
-    .ltorg
-xy_ld_sp:
-    strh    r1, [r11, #S_SP]
-    sub     r5, r5, #10
-    NEXTFAR
-    .ltorg
-xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
-    ldrh    r0, [r11, #S_SP]
-    RD16
-    strh    r0, [r11, #S_WZ]
-    ldrh    r0, [r11, #S_SP]
-    WR16HI
-    ldrh    r0, [r11, #S_WZ]
-    SETXY   r0
-    sub     r5, r5, #23
-    NEXTFAR
-    .ltorg
-
-op_ex_sp_hl:                            @ EX (SP),HL: MEMPTR = the new HL
-    ldrh    r0, [r11, #S_SP]
-    RD16
-    mov     r1, r10
-    mov     r10, r0
-    strh    r0, [r11, #S_WZ]
-    ldrh    r0, [r11, #S_SP]
-    WR16HI
-    sub     r5, r5, #19
-    NEXTFAR
-    .ltorg
-
+    NEXT    15
 op_add_hl_3:
     ldrh    r3, [r11, #S_SP]
     ADD16   r10, r3
-    sub     r5, r5, #11
-    NEXTFAR
-    .ltorg
-
-op_exx:
-    ldrh    r0, [r11, #S_C + 8]
-    ldrh    r1, [r11, #S_E + 8]
-    ldrh    r2, [r11, #S_L + 8]
-    strh    r8, [r11, #S_C + 8]
-    strh    r9, [r11, #S_E + 8]
-    strh    r10, [r11, #S_L + 8]
-    mov     r8, r0
-    mov     r9, r1
-    mov     r10, r2
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
-op_ex_af:
-    ldrb    r0, [r11, #S_A + 8]
-    ldrb    r1, [r11, #S_F + 8]
-    strb    r6, [r11, #S_A + 8]
-    strb    r7, [r11, #S_F + 8]
-    mov     r6, r0
-    mov     r7, r1
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
-op_ldrr_3:
-    IMM16   r0
-    strh    r0, [r11, #S_SP]
-    sub     r5, r5, #10
-    NEXTFAR
-    .ltorg
-
-op_incrr_3:
-    ldrh    r0, [r11, #S_SP]
-    add     r0, r0, #1
-    strh    r0, [r11, #S_SP]
-    sub     r5, r5, #6
-    NEXTFAR
-    .ltorg
-op_decrr_3:
-    ldrh    r0, [r11, #S_SP]
-    sub     r0, r0, #1
-    strh    r0, [r11, #S_SP]
-    sub     r5, r5, #6
-    NEXTFAR
-    .ltorg
+    NEXT    11
 
 @ =============================================================================================
 @ ED: the block moves and compares' move half, 16-bit ADC/SBC, the 16-bit loads, NEG, OUTI and
@@ -1881,13 +1710,10 @@ op_decrr_3:
     addgt   lr, lr, #2                  @ going round again fetches ED and its opcode again
     bgt     1b
     sub     r4, r4, #2
-    NEXTFAR
-    .ltorg
+    NEXT0
 2:
     .endif
-    sub     r5, r5, #16
-    NEXTFAR
-    .ltorg
+    NEXT    16
     .endm
 
 ed_ldi:
@@ -1942,8 +1768,7 @@ hl16_end:
     and     r3, r0, #0xA800
     orr     r7, r7, r3, lsr #8
     mov     r10, r0
-    sub     r5, r5, #15
-    NEXTFAR
+    NEXT    15
     .ltorg
 
 ed_sbc_0:
@@ -1960,21 +1785,6 @@ ed_sbc_3:
     ldrh    r1, [r11, #S_SP]
     SBC16   r1
     b       hl16_end
-ed_adc_0:
-    ADC16   r8
-    b       hl16_end
-ed_adc_1:
-    ADC16   r9
-    b       hl16_end
-ed_adc_2:
-    mov     r1, r10
-    ADC16   r1
-    b       hl16_end
-ed_adc_3:
-    ldrh    r1, [r11, #S_SP]
-    ADC16   r1
-    b       hl16_end
-
 @ LD (nn),rr and LD rr,(nn): MEMPTR = nn + 1.
     .irp    p, 0, 1, 2, 3
 ed_st_\p:
@@ -1983,25 +1793,15 @@ ed_st_\p:
     WR16
     add     r2, r0, #1
     strh    r2, [r11, #S_WZ]
-    sub     r5, r5, #20
-    NEXTFAR
-    .ltorg
+    NEXT    20
 ed_ld_\p:
     IMM16   r0
     add     r1, r0, #1
     strh    r1, [r11, #S_WZ]
     RD16
     SET16   \p, r0
-    sub     r5, r5, #20
-    NEXTFAR
-    .ltorg
+    NEXT    20
     .endr
-
-ed_neg:
-    mov     r1, r6
-    mov     r6, #0
-    sub     r5, r5, #8
-    ldr     pc, =alu_sub
 
 @ OUTI OUTD OTIR OTDR: B counts down before it goes out on the bus as the port's high byte.
     .macro  OUTBLOCK step, repeat
@@ -2037,7 +1837,7 @@ ed_neg:
     mov     r1, r8
     mov     r2, r0
     mov     r3, pc
-    ldr     pc, =port_out
+    b       port_out
     .if \step > 0
     add     r10, r10, #1
     bic     r10, r10, #0x10000
@@ -2071,12 +1871,10 @@ ed_neg:
     addgt   lr, lr, #2
     bgt     1b
     sub     r4, r4, #2
-    NEXTFAR
-    .ltorg
+    NEXT0
 3:
     .endif
-    NEXTFAR
-    .ltorg
+    NEXT0
     .endm
 
 @ INIR/OTIR and the rest going round: bits 5 and 3 from the instruction's address (saved), H
@@ -2117,6 +1915,154 @@ ed_otir:
     OUTBLOCK 1, 1
 ed_otdr:
     OUTBLOCK -1, 1
+
+    .ltorg
+
+op_ed:
+    ldrb    r0, [r4], #1
+    add     lr, lr, #1
+    add     r2, sp, #2048
+    ldr     pc, [r2, r0, lsl #2]
+
+    .ltorg
+
+
+@ ED and other rare forms in ROM (ARM code, through absolute addresses).
+    .section .text.z80arm_ed, "ax", %progbits
+    .align  2
+ed_adc_0:
+    ADC16   r8
+    ldr     pc, =hl16_end
+    .ltorg
+ed_adc_1:
+    ADC16   r9
+    ldr     pc, =hl16_end
+    .ltorg
+ed_adc_2:
+    mov     r1, r10
+    ADC16   r1
+    ldr     pc, =hl16_end
+    .ltorg
+ed_adc_3:
+    ldrh    r1, [r11, #S_SP]
+    ADC16   r1
+    ldr     pc, =hl16_end
+
+    .ltorg
+ed_neg:
+    mov     r1, r6
+    mov     r6, #0
+    sub     r5, r5, #8
+    ldr     pc, =alu_sub
+
+    .ltorg
+op_exx:
+    ldrh    r0, [r11, #S_C + 8]
+    ldrh    r1, [r11, #S_E + 8]
+    ldrh    r2, [r11, #S_L + 8]
+    strh    r8, [r11, #S_C + 8]
+    strh    r9, [r11, #S_E + 8]
+    strh    r10, [r11, #S_L + 8]
+    mov     r8, r0
+    mov     r9, r1
+    mov     r10, r2
+    sub     r5, r5, #4
+    NEXTFAR
+    .ltorg
+op_ex_af:
+    ldrb    r0, [r11, #S_A + 8]
+    ldrb    r1, [r11, #S_F + 8]
+    strb    r6, [r11, #S_A + 8]
+    strb    r7, [r11, #S_F + 8]
+    mov     r6, r0
+    mov     r7, r1
+    sub     r5, r5, #4
+    NEXTFAR
+    .ltorg
+op_cpl:
+    eor     r6, r6, #0xFF
+    and     r7, r7, #FS | FZ | FPV | FC
+    orr     r7, r7, #FH | FN
+    and     r0, r6, #FX | FY
+    orr     r7, r7, r0
+    sub     r5, r5, #4
+    NEXTFAR
+    .ltorg
+op_scf:
+    and     r7, r7, #FS | FZ | FPV
+    orr     r7, r7, #FC
+    and     r0, r6, #FX | FY
+    orr     r7, r7, r0
+    sub     r5, r5, #4
+    NEXTFAR
+    .ltorg
+op_ccf:                                 @ H takes the old carry
+    and     r1, r7, #FC
+    and     r7, r7, #FS | FZ | FPV | FC
+    orr     r7, r7, r1, lsl #4
+    and     r0, r6, #FX | FY
+    orr     r7, r7, r0
+    eor     r7, r7, #FC
+    sub     r5, r5, #4
+    NEXTFAR
+    .ltorg
+
+op_ld_sp_hl:
+    strh    r10, [r11, #S_SP]
+    sub     r5, r5, #6
+    NEXTFAR
+    .ltorg
+
+xy_ld_sp:
+    strh    r1, [r11, #S_SP]
+    sub     r5, r5, #10
+    NEXTFAR
+    .ltorg
+xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
+    ldrh    r0, [r11, #S_SP]
+    RD16
+    strh    r0, [r11, #S_WZ]
+    ldrh    r0, [r11, #S_SP]
+    WR16HI
+    ldrh    r0, [r11, #S_WZ]
+    SETXY   r0
+    sub     r5, r5, #23
+    NEXTFAR
+    .ltorg
+
+op_ex_sp_hl:                            @ EX (SP),HL: MEMPTR = the new HL
+    ldrh    r0, [r11, #S_SP]
+    RD16
+    mov     r1, r10
+    mov     r10, r0
+    strh    r0, [r11, #S_WZ]
+    ldrh    r0, [r11, #S_SP]
+    WR16HI
+    sub     r5, r5, #19
+    NEXTFAR
+    .ltorg
+
+op_ldrr_3:
+    IMM16   r0
+    strh    r0, [r11, #S_SP]
+    sub     r5, r5, #10
+    NEXTFAR
+    .ltorg
+
+op_incrr_3:
+    ldrh    r0, [r11, #S_SP]
+    add     r0, r0, #1
+    strh    r0, [r11, #S_SP]
+    sub     r5, r5, #6
+    NEXTFAR
+    .ltorg
+op_decrr_3:
+    ldrh    r0, [r11, #S_SP]
+    sub     r0, r0, #1
+    strh    r0, [r11, #S_SP]
+    sub     r5, r5, #6
+    NEXTFAR
+    .ltorg
 
     .ltorg
 
