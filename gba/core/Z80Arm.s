@@ -1930,6 +1930,42 @@ op_ed:
 @ ED and other rare forms in ROM (ARM code, through absolute addresses).
     .section .text.z80arm_ed, "ax", %progbits
     .align  2
+@ DAA, exact for every A and flag combination.
+op_daa:
+    and     r0, r6, #0x0F               @ the low digit
+    mov     r1, #0                      @ what is added or taken away
+    cmp     r0, #9
+    movhi   r1, #6
+    tst     r7, #FH
+    movne   r1, #6
+    and     r2, r7, #FC
+    cmp     r6, #0x99
+    movhi   r2, #FC
+    cmp     r2, #0
+    orrne   r1, r1, #0x60
+    tst     r7, #FN
+    bne     1f
+    add     r6, r6, r1                  @ after an addition: H if the low digit carried
+    cmp     r0, #9
+    movhi   r3, #FH
+    movls   r3, #0
+    b       2f
+1:  sub     r6, r6, r1                  @ after a subtraction: H if it borrowed
+    mov     r3, #0
+    tst     r7, #FH
+    beq     2f
+    cmp     r0, #6
+    movlo   r3, #FH
+2:  and     r6, r6, #0xFF
+    and     r7, r7, #FN
+    orr     r7, r7, r2
+    orr     r7, r7, r3
+    FLAGS   r0, r6, T_SZP
+    orr     r7, r7, r0
+    sub     r5, r5, #4
+    NEXTFAR
+    .ltorg
+
 ed_adc_0:
     ADC16   r8
     ldr     pc, =hl16_end
@@ -2152,7 +2188,7 @@ z80_ops:
     .word   op_jr, op_add_hl_1, op_ld_a_de, op_decrr_1   @ 18
     .word   op_inc_3, op_dec_3, op_ldn_3, op_rra   @ 1C
     .word   op_jr_0, op_ldrr_2, op_ld_nn_hl, op_incrr_2   @ 20
-    .word   op_inc_4, op_dec_4, op_ldn_4, op_portable   @ 24
+    .word   op_inc_4, op_dec_4, op_ldn_4, op_daa   @ 24
     .word   op_jr_1, op_add_hl_2, op_ld_hl_nn, op_decrr_2   @ 28
     .word   op_inc_5, op_dec_5, op_ldn_5, op_cpl   @ 2C
     .word   op_jr_2, op_ldrr_3, op_ld_nn_a, op_incrr_3   @ 30
