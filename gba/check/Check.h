@@ -27,6 +27,22 @@ struct Text {
     char text[kCheckTextSize];
 };
 
+// A cartridge appended to the image instead: two machines run it side by side, one on each
+// core, and the Z80's state is compared at every line boundary, the RAM after every frame.
+inline constexpr uint32_t kCartridgeMagic = 0x4C4F4350; // "PCOL"
+inline constexpr uint32_t kMaxPresses = 16;
+struct Press {
+    uint32_t first, last; // emulated frames, counted from 1
+    uint32_t keys;        // GBA buttons (KEYINPUT order)
+};
+struct CartridgeHeader {
+    uint32_t magic;
+    uint32_t size; // bytes of the ROM behind the header
+    uint32_t frames;
+    uint32_t pressCount;
+    Press presses[kMaxPresses];
+};
+
 struct Side {
     uint32_t count;
     uint32_t log[kLogSize];
@@ -40,7 +56,8 @@ struct Results {
     int32_t budget;
     int32_t overArm;
     int32_t overPortable;
-    uint32_t pad;
+    uint32_t frame; // lockstep: the frame (from 1) and line of the first difference, or the
+    uint32_t line;  // frames run; line 262 means the RAM after the frame
     rix::emu::Z80State before;
     rix::emu::Z80State afterArm;
     rix::emu::Z80State afterPortable;

@@ -2,11 +2,14 @@
 // the C++ interpreter (RunPortable) side by side, in the same image, and leaves the first
 // difference (or none) at kCheckResults for a host to read. Built by `make -C gba check`;
 // never part of the cartridge image. With a CP/M program appended (check::ProgramHeader), it runs
-// that on the ARM core instead: the exercisers, with their console output at kCheckText.
+// that on the ARM core instead: the exercisers, with their console output at kCheckText. With a
+// cartridge appended (check::CartridgeHeader), two machines run it in lockstep, one on each core.
 #include <stdint.h>
 #include <string.h>
 
 #include "check/Check.h"
+#include "core/Machine.h"
+#include "core/Renderer.h"
 #include "core/Z80.h"
 
 extern "C" {
@@ -141,14 +144,90 @@ void RunProgram(const rix::check::ProgramHeader& header) {
     out.ended = gArm.State().pc == 0x0002 ? 1 : 2;
 }
 
+// The results are in place; the host reads them from here on.
+[[noreturn]] void Halt() {
+    for (;;) {
+        asm volatile("" ::: "memory");
+    }
+}
+
+// The lockstep: each machine's renderer keeps the Z80's state behind every line.
+class LineStates final : public rix::emu::VideoRenderer {
+public:
+    explicit LineStates(const Z80& cpu) : cpu_(cpu) {}
+    void Line(const rix::emu::Vdp&, int line) override { states[line] = cpu_.State(); }
+    Z80State states[rix::emu::Machine::kLinesPerFrame];
+
+private:
+    const Z80& cpu_;
+};
+
+uint8_t gRamArm[rix::emu::Machine::kRamSize];
+[[gnu::section(".ewram_bss")]] uint8_t gRamPortable[rix::emu::Machine::kRamSize];
+[[gnu::section(".ewram_bss")]] rix::emu::Machine gMachineArm(gArm, gRamArm);
+[[gnu::section(".ewram_bss")]] rix::emu::Machine gMachinePortable(gPortable, gRamPortable);
+[[gnu::section(".ewram_bss")]] LineStates gLinesArm(gArm);
+[[gnu::section(".ewram_bss")]] LineStates gLinesPortable(gPortable);
+
+void RunLockstep(const rix::check::CartridgeHeader& header) {
+    Results& out = Out();
+    memset(&out, 0, sizeof out);
+    rix::emu::MachineConfig config;
+    config.rom = reinterpret_cast<const uint8_t*>(&header + 1);
+    config.romSize = header.size;
+    gMachineArm.Load(config);
+    gMachinePortable.Load(config);
+    gMachineArm.SetSoundClocked(false);
+    gMachinePortable.SetSoundClocked(false);
+    gPortable.SetPortableOnly(true);
+    for (uint32_t frame = 1; frame <= header.frames; ++frame) {
+        uint16_t keys = 0;
+        for (uint32_t i = 0; i < header.pressCount && i < rix::check::kMaxPresses; ++i) {
+            const rix::check::Press& press = header.presses[i];
+            if (frame >= press.first && frame <= press.last) {
+                keys = uint16_t(keys | press.keys);
+            }
+        }
+        gMachineArm.SetKeys(keys);
+        gMachinePortable.SetKeys(keys);
+        gMachineArm.RunFrame(gLinesArm);
+        gMachinePortable.RunFrame(gLinesPortable);
+        out.frame = frame;
+        for (int line = 0; line < rix::emu::Machine::kLinesPerFrame; ++line) {
+            if (!(gLinesArm.states[line] == gLinesPortable.states[line])) {
+                out.failed = 1;
+                out.line = uint32_t(line);
+                out.before = line > 0 ? gLinesPortable.states[line - 1] : out.before;
+                out.afterArm = gLinesArm.states[line];
+                out.afterPortable = gLinesPortable.states[line];
+                return;
+            }
+        }
+        if (memcmp(gRamArm, gRamPortable, sizeof gRamArm) != 0) {
+            out.failed = 1;
+            out.line = rix::emu::Machine::kLinesPerFrame;
+            return;
+        }
+        // Kept fresh for the report: the state at the end of the frame before.
+        out.before = gLinesPortable.states[rix::emu::Machine::kLinesPerFrame - 1];
+    }
+}
+
 } // namespace
 
 int main() {
+    const auto& cartridge =
+        *reinterpret_cast<const rix::check::CartridgeHeader*>(__rix_image_end);
+    if (cartridge.magic == rix::check::kCartridgeMagic) {
+        RunLockstep(cartridge);
+        Out().cases = Out().frame;
+        Out().marker = rix::check::kDoneMarker;
+        Halt();
+    }
     const auto& header = *reinterpret_cast<const rix::check::ProgramHeader*>(__rix_image_end);
     if (header.magic == rix::check::kProgramMagic && header.size <= 0x10000 - 0x200) {
         RunProgram(header);
-        for (;;) {
-        }
+        Halt();
     }
     Results& out = Out();
     memset(&out, 0, sizeof out);
@@ -198,6 +277,5 @@ int main() {
         }
     }
     out.marker = rix::check::kDoneMarker;
-    for (;;) {
-    }
+    Halt();
 }

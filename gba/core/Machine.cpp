@@ -263,14 +263,12 @@ size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sam
         RIX_PROFILE_BEGIN(Cpu);
         overrun_ = cpu_->Run(lineCycles_ - overrun_);
         RIX_PROFILE_END(Cpu);
-        if (line < Vdp::kActiveLines) {
-            // Line is the base class's empty one on the GBA: not worth two marks a line.
-            renderer.Line(vdp_, line);
-            if (line == Vdp::kActiveLines - 1) {
-                RIX_PROFILE_BEGIN(Video);
-                renderer.Frame(vdp_);
-                RIX_PROFILE_END(Video);
-            }
+        // Line is the base class's empty one on the GBA: not worth two marks a line.
+        renderer.Line(vdp_, line);
+        if (line == Vdp::kActiveLines - 1) {
+            RIX_PROFILE_BEGIN(Video);
+            renderer.Frame(vdp_);
+            RIX_PROFILE_END(Video);
         }
         RIX_PROFILE_BEGIN(Status);
         vdp_.ScanLine(line);

@@ -146,7 +146,7 @@ public:
     void SetSoundClocked(bool clocked) { soundClocked_ = clocked; }
 
     // Runs one frame: kLinesPerFrame lines of LineCycles() Z80 cycles, each followed by the
-    // video chip's line (the renderer's Line for lines 0-191, its Frame after line 191, then
+    // video chip's line (the renderer's Line for every line, its Frame after line 191, then
     // the chip's status and timing) and kSoundClocksPerLine sound-chip clocks. With `samples`
     // non-null the sound chip's output is written there at `sampleRate` Hz (at most
     // MaxSamplesPerFrame) and the count is returned; otherwise the chip is only clocked (see

@@ -14,7 +14,8 @@ namespace rix::emu {
 
 class VideoRenderer {
 public:
-    // After the CPU has run active line `line` (0..191), before the chip's status work for it.
+    // After the CPU has run line `line` (0..261; the picture's lines are 0..191), before the
+    // chip's status work for it.
     virtual void Line(const Vdp& vdp, int line) {
         (void)vdp;
         (void)line;
@@ -33,7 +34,9 @@ class LineRenderer final : public VideoRenderer {
 public:
     explicit LineRenderer(uint8_t* picture) : picture_(picture) {}
     void Line(const Vdp& vdp, int line) override {
-        vdp.DrawLine(line, picture_ + line * Vdp::kWidth);
+        if (line < Vdp::kActiveLines) {
+            vdp.DrawLine(line, picture_ + line * Vdp::kWidth);
+        }
     }
 
 private:

@@ -88,7 +88,11 @@ public:
     // instruction's length), so that running `lineLength - overrun` next keeps a caller exactly
     // on its line grid. Nothing runs when `cycles` <= 0, and -`cycles` comes back.
 #if RIX_Z80_ARM
-    int Run(int cycles) { return rix_z80_arm_run(this, cycles); }
+    int Run(int cycles) {
+        return portableOnly_ ? RunPortable(cycles) : rix_z80_arm_run(this, cycles);
+    }
+    // For comparing the two cores on the GBA (gba/check): every Run goes to RunPortable.
+    void SetPortableOnly(bool on) { portableOnly_ = on; }
 #else
     int Run(int cycles) { return RunPortable(cycles); }
 #endif
@@ -204,6 +208,7 @@ private:
     uintptr_t pcBase_ = 0;      // host pointer minus Z80 address, for the page PC is in
     uintptr_t regionStart_ = 0; // fetchStart_ of that page
     uintptr_t armSave_[16] = {}; // the ARM core's registers and scratch around calls
+    bool portableOnly_ = false;
 #endif
 };
 

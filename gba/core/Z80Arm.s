@@ -1777,14 +1777,6 @@ ed_sbc_0:
 ed_sbc_1:
     SBC16   r9
     b       hl16_end
-ed_sbc_2:
-    mov     r1, r10
-    SBC16   r1
-    b       hl16_end
-ed_sbc_3:
-    ldrh    r1, [r11, #S_SP]
-    SBC16   r1
-    b       hl16_end
 @ LD (nn),rr and LD rr,(nn): MEMPTR = nn + 1.
     .irp    p, 0, 1, 2, 3
 ed_st_\p:
@@ -1930,6 +1922,16 @@ op_ed:
 @ ED and other rare forms in ROM (ARM code, through absolute addresses).
     .section .text.z80arm_ed, "ax", %progbits
     .align  2
+ed_sbc_2:
+    mov     r1, r10
+    SBC16   r1
+    ldr     pc, =hl16_end
+    .ltorg
+ed_sbc_3:
+    ldrh    r1, [r11, #S_SP]
+    SBC16   r1
+    ldr     pc, =hl16_end
+    .ltorg
 @ DAA, exact for every A and flag combination.
 op_daa:
     and     r0, r6, #0x0F               @ the low digit

@@ -49,7 +49,9 @@ class HostGame::Renderer final : public rix::emu::VideoRenderer {
 public:
     explicit Renderer(HostGame& game) : game_(game) {}
     void Line(const rix::emu::Vdp& vdp, int line) override {
-        vdp.DrawLine(line, game_.picture_.data() + std::size_t(line) * rix::emu::Vdp::kWidth);
+        if (line < rix::emu::Vdp::kActiveLines) {
+            vdp.DrawLine(line, game_.picture_.data() + std::size_t(line) * rix::emu::Vdp::kWidth);
+        }
     }
     void Frame(const rix::emu::Vdp& vdp) override {
         for (int line = 0; line < rix::emu::Vdp::kActiveLines; ++line) {

@@ -1,7 +1,8 @@
 // The GBA's ARM core against the C++ interpreter, both in one GBA image (gba/check): random
 // instructions from random states, with random budgets, must leave equal states, equal
 // overruns and the same memory writes and port traffic. A difference names the instruction.
-// And zexdoc, run on the ARM core alone in the same image, must pass every group.
+// And zexdoc, run on the ARM core alone in the same image, must pass every group; and two
+// machines, one on each core, must run real programs in lockstep, line by line.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -17,6 +18,7 @@
 #include "Cartridge.h"
 #include "GbaMachine.h"
 #include "check/Check.h"
+#include "core/Machine.h"
 
 namespace rix::test {
 namespace {
@@ -128,6 +130,74 @@ TEST(Z80ArmCore, PassesZexdoc) {
     }
     EXPECT_EQ(passed, 67);
     EXPECT_NE(output.find("Tests complete"), std::string::npos);
+}
+
+
+// Two machines in the image, one on each core, run `rom` for `frames` frames with the same keys;
+// the Z80's registers and cycle count must be equal behind every line, the RAM behind every
+// frame.
+void ExpectLinesInLockstep(const std::vector<std::uint8_t>& rom, std::uint32_t frames,
+                           const std::vector<check::Press>& presses = {}) {
+    std::vector<std::uint8_t> image = CheckImage("z80check-lockstep-build");
+    ASSERT_FALSE(image.empty());
+    ASSERT_FALSE(rom.empty());
+    ASSERT_LE(presses.size(), std::size_t(check::kMaxPresses));
+    check::CartridgeHeader header{};
+    header.magic = check::kCartridgeMagic;
+    header.size = std::uint32_t(rom.size());
+    header.frames = frames;
+    header.pressCount = std::uint32_t(presses.size());
+    std::copy(presses.begin(), presses.end(), header.presses);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&header);
+    image.insert(image.end(), bytes, bytes + sizeof header);
+    image.insert(image.end(), rom.begin(), rom.end());
+    GbaMachine gba(image);
+    // The interpreter's side takes several GBA frames a frame.
+    ASSERT_GE(gba.RunUntil([&] { return gba.Read32(check::kCheckResults) == check::kDoneMarker; },
+                           int(frames) * 40 + 600),
+              0)
+        << "the lockstep never finished; it reached frame "
+        << gba.Read32(check::kCheckResults + offsetof(check::Results, frame));
+    check::Results results{};
+    auto* out = reinterpret_cast<std::uint8_t*>(&results);
+    for (std::size_t i = 0; i < sizeof results; i += 4) {
+        const std::uint32_t word = gba.Read32(check::kCheckResults + std::uint32_t(i));
+        std::memcpy(out + i, &word, 4);
+    }
+    if (results.failed != 0 && results.line == emu::Machine::kLinesPerFrame) {
+        ADD_FAILURE() << "frame " << results.frame << ": the RAM differs";
+    } else {
+        EXPECT_EQ(results.failed, 0u)
+            << "frame " << results.frame << ", behind line " << results.line
+            << "\nthe line before " << Describe(results.before) << "\nARM core        "
+            << Describe(results.afterArm) << "\ninterpreter     " << Describe(results.afterPortable);
+    }
+    EXPECT_EQ(results.frame, frames);
+}
+
+TEST(Z80ArmCore, RunsTheExampleInLockstepWithTheInterpreter) {
+    ExpectLinesInLockstep(ReadFile(std::string(RIX_SOURCE_DIR) + "/resources/examples/hello.col"),
+                          600);
+}
+
+TEST(Z80ArmCore, RunsTheTestSuiteInLockstepWithTheInterpreter) {
+    // Its menu, the video tests, the drop shadow test, back, the grid scroll test (as
+    // GbaLockstep's frame by frame comparison goes through them).
+    ExpectLinesInLockstep(ReadFile(std::string(RIX_TESTDATA_DIR) + "/coleco/suitecv.rom"), 2000,
+                          {{301, 306, kKeyDown},
+                           {341, 346, kKeyA},
+                           {401, 406, kKeyA},
+                           {601, 606, kKeyB},
+                           {661, 666, kKeyDown},
+                           {701, 706, kKeyDown},
+                           {741, 746, kKeyDown},
+                           {781, 786, kKeyDown},
+                           {821, 826, kKeyA}});
+}
+
+TEST(Z80ArmCore, RunsAGameInLockstepWithTheInterpreter) {
+    ExpectLinesInLockstep(ReadFile(std::string(RIX_TESTDATA_DIR) + "/coleco/zombnear.rom"), 1500,
+                          {{601, 606, kKeyA}, {700, 900, kKeyRight}, {900, 1000, kKeyDown | kKeyA}});
 }
 
 } // namespace

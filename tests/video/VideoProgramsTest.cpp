@@ -114,7 +114,9 @@ INSTANTIATE_TEST_SUITE_P(Programs, VideoGolden, ::testing::ValuesIn(kShots),
 class LinesAndWholeFrame final : public VideoRenderer {
 public:
     void Line(const Vdp& vdp, int line) override {
-        vdp.DrawLine(line, lines.data() + line * Vdp::kWidth);
+        if (line < Vdp::kActiveLines) {
+            vdp.DrawLine(line, lines.data() + line * Vdp::kWidth);
+        }
     }
     void Frame(const Vdp& vdp) override {
         for (int line = 0; line < Vdp::kActiveLines; ++line) {
