@@ -235,8 +235,13 @@ void Machine::PortWrite(void* context, uint16_t port, uint8_t value) {
 }
 
 void Machine::UpdateNmi() {
+    // Called after every line and video chip access; the level rarely changes, and on the GBA
+    // the CPU's side of it is Thumb code in ROM.
     const bool level = vdp_.InterruptLine();
-    if (level && !cpu_->State().nmiLine) {
+    if (level == cpu_->State().nmiLine) {
+        return;
+    }
+    if (level) {
         ++nmis_;
     }
     cpu_->SetNmiLine(level);

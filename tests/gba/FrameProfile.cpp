@@ -89,18 +89,20 @@ std::uint32_t IwramBytes(const std::string& elf) {
     if (!pipe) {
         throw std::runtime_error("cannot run " + command);
     }
-    std::uint32_t total = 0;
+    // The sets of code that share IWRAM (gba.ld) lie at the same addresses: the span up to the
+    // highest section end counts them once.
+    unsigned long end = 0x03000000;
     char section[64];
     unsigned long size = 0;
     unsigned long address = 0;
     char line[256];
     while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
         if (std::sscanf(line, "%63s %lu %lu", section, &size, &address) == 3 &&
-            address >= 0x03000000 && address < 0x03008000) {
-            total += std::uint32_t(size);
+            address >= 0x03000000 && address < 0x03008000 && address + size > end) {
+            end = address + size;
         }
     }
-    return total;
+    return std::uint32_t(end - 0x03000000);
 }
 
 ProfileFigures ProfileGame(const std::vector<std::uint8_t>& image,

@@ -23,7 +23,8 @@ inline constexpr std::uint32_t kArmCyclesPerGbaFrame = 280896; // 228 lines of 1
 // is no ARM toolchain. Throws when make fails.
 std::string BuildProfileImage(const std::string& build);
 
-// IWRAM a linked image takes (its .iwram and .bss sections), read with arm-none-eabi-size.
+// IWRAM a linked image takes: from its start to the end of its last IWRAM section (the sets that
+// share IWRAM counted once), read with arm-none-eabi-size.
 std::uint32_t IwramBytes(const std::string& elf);
 
 struct ProfileScenario {
