@@ -981,15 +981,37 @@ jr_taken:
 op_jr:
     ldrsb   r0, [r4], #1
     sub     r5, r5, #12
-    b       jr_taken
+    b       jr_or_self
     .irp    c, 0, 1, 2, 3
 op_jr_\c:
     ldrsb   r0, [r4], #1
     COND    \c
     subeq   r5, r5, #12
-    beq     jr_taken
+    beq     jr_or_self
     NEXT    7
     .endr
+
+@ JR (or JR cc taken) with the displacement in r0, its 12 cycles spent. A JR to itself, the
+@ way programs wait for the frame interrupt, changes nothing but R and the time until the
+@ budget ends (interrupts come only between runs, and a condition it tests cannot change): all
+@ the rounds the budget holds at once.
+jr_or_self:
+    cmn     r0, #2
+    bne     jr_taken
+    sub     r4, r4, #2
+    ldr     r3, [r11, #O_PCBASE]
+    sub     r1, r4, r3
+    strh    r1, [r11, #S_WZ]
+    cmp     r5, #0
+    ble     next0
+    add     r1, r5, #11                 @ ceil(r5 / 12) rounds more
+    ldr     r2, =0xAAAAAAAB
+    umull   r3, r0, r1, r2
+    mov     r0, r0, lsr #3
+    add     lr, lr, r0                  @ each fetches the JR again
+    add     r0, r0, r0, lsl #1
+    sub     r5, r5, r0, lsl #2
+    b       next0
 op_djnz:
     ldrsb   r0, [r4], #1
     sub     r8, r8, #0x100
@@ -1910,11 +1932,23 @@ ed_otdr:
 
     .ltorg
 
+op_ex_sp_hl:                            @ EX (SP),HL: MEMPTR = the new HL
+    ldrh    r0, [r11, #S_SP]
+    RD16
+    mov     r1, r10
+    mov     r10, r0
+    strh    r0, [r11, #S_WZ]
+    ldrh    r0, [r11, #S_SP]
+    WR16HI
+    sub     r5, r5, #19
+    NEXTFAR
 op_ed:
     ldrb    r0, [r4], #1
     add     lr, lr, #1
     add     r2, sp, #2048
-    ldr     pc, [r2, r0, lsl #2]
+    ldrb    r1, [r2, r0]
+    add     r2, r2, #256
+    ldr     pc, [r2, r1, lsl #2]
 
     .ltorg
 
@@ -2068,16 +2102,6 @@ xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
     NEXTFAR
     .ltorg
 
-op_ex_sp_hl:                            @ EX (SP),HL: MEMPTR = the new HL
-    ldrh    r0, [r11, #S_SP]
-    RD16
-    mov     r1, r10
-    mov     r10, r0
-    strh    r0, [r11, #S_WZ]
-    ldrh    r0, [r11, #S_SP]
-    WR16HI
-    sub     r5, r5, #19
-    NEXTFAR
     .ltorg
 
 op_ldrr_3:
@@ -2108,7 +2132,8 @@ op_decrr_3:
     .align  2
 @ =============================================================================================
 @ Tables: the flags (sp - 1024 ...), then the handlers of the unprefixed, DD/FD and ED opcodes
-@ (sp, sp + 1024, sp + 2048). NOP is LD B,B: 4 cycles that change nothing.
+@ (sp, sp + 1024; the ED group through a byte map at sp + 2048). NOP is LD B,B: 4 cycles that
+@ change nothing.
 
     .section .iwram.z80arm.tables, "a", %progbits
     .align  2
@@ -2310,68 +2335,28 @@ z80_ops_xy:
     .word   op_portable2, op_portable2, op_portable2, op_portable2   @ F4
     .word   op_portable2, xy_ld_sp, op_portable2, op_portable2   @ F8
     .word   op_portable2, op_portable2, op_portable2, op_portable2   @ FC
-z80_ops_ed:
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 00
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 04
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 08
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 0C
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 10
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 14
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 18
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 1C
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 20
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 24
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 28
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 2C
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 30
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 34
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 38
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 3C
-    .word   op_portable2, op_portable2, ed_sbc_0, ed_st_0   @ 40
-    .word   ed_neg, op_portable2, op_portable2, op_portable2   @ 44
-    .word   op_portable2, op_portable2, ed_adc_0, ed_ld_0   @ 48
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 4C
-    .word   op_portable2, op_portable2, ed_sbc_1, ed_st_1   @ 50
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 54
-    .word   op_portable2, op_portable2, ed_adc_1, ed_ld_1   @ 58
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 5C
-    .word   op_portable2, op_portable2, ed_sbc_2, ed_st_2   @ 60
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 64
-    .word   op_portable2, op_portable2, ed_adc_2, ed_ld_2   @ 68
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 6C
-    .word   op_portable2, op_portable2, ed_sbc_3, ed_st_3   @ 70
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 74
-    .word   op_portable2, op_portable2, ed_adc_3, ed_ld_3   @ 78
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 7C
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 80
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 84
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 88
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 8C
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 90
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 94
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 98
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ 9C
-    .word   ed_ldi, op_portable2, op_portable2, ed_outi   @ A0
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ A4
-    .word   ed_ldd, op_portable2, op_portable2, ed_outd   @ A8
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ AC
-    .word   ed_ldir, op_portable2, op_portable2, ed_otir   @ B0
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ B4
-    .word   ed_lddr, op_portable2, op_portable2, ed_otdr   @ B8
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ BC
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ C0
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ C4
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ C8
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ CC
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ D0
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ D4
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ D8
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ DC
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ E0
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ E4
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ E8
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ EC
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ F0
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ F4
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ F8
-    .word   op_portable2, op_portable2, op_portable2, op_portable2   @ FC
+z80_ops_ed:                             @ sp + 2048: each ED opcode's handler number
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ 00
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ 10
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ 20
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ 30
+    .byte    0,  0,  1,  2,  3,  0,  0,  0,  0,  0,  4,  5,  0,  0,  0,  0   @ 40
+    .byte    0,  0,  6,  7,  0,  0,  0,  0,  0,  0,  8,  9,  0,  0,  0,  0   @ 50
+    .byte    0,  0, 10, 11,  0,  0,  0,  0,  0,  0, 12, 13,  0,  0,  0,  0   @ 60
+    .byte    0,  0, 14, 15,  0,  0,  0,  0,  0,  0, 16, 17,  0,  0,  0,  0   @ 70
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ 80
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ 90
+    .byte   18,  0,  0, 19,  0,  0,  0,  0, 20,  0,  0, 21,  0,  0,  0,  0   @ A0
+    .byte   22,  0,  0, 23,  0,  0,  0,  0, 24,  0,  0, 25,  0,  0,  0,  0   @ B0
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ C0
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ D0
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ E0
+    .byte    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0   @ F0
+z80_ed_handlers:                        @ sp + 2304
+    .word   op_portable2, ed_sbc_0, ed_st_0, ed_neg
+    .word   ed_adc_0, ed_ld_0, ed_sbc_1, ed_st_1
+    .word   ed_adc_1, ed_ld_1, ed_sbc_2, ed_st_2
+    .word   ed_adc_2, ed_ld_2, ed_sbc_3, ed_st_3
+    .word   ed_adc_3, ed_ld_3, ed_ldi, ed_outi
+    .word   ed_ldd, ed_outd, ed_ldir, ed_otir
+    .word   ed_lddr, ed_otdr
