@@ -16,8 +16,8 @@ extern uint32_t __iwram_overlay[];
 
 namespace rix::gba {
 
-// By DMA: about 25 KB in a tenth of a frame, so that a game started with a key still sees it
-// held in its first frame.
+// By DMA, the quickest copy: a game started with a key must still see it held in its first
+// frame. (A set is under 64 K words, what one DMA moves.)
 inline void LoadIwramSet(const uint32_t* from, const uint32_t* to) {
     hw::Reg<uint32_t>(hw::kDma3sad) = uint32_t(reinterpret_cast<uintptr_t>(from));
     hw::Reg<uint32_t>(hw::kDma3dad) = uint32_t(reinterpret_cast<uintptr_t>(__iwram_overlay));

@@ -20,10 +20,10 @@ int main();
 
 namespace {
 
-using rix::emu::Z80;
-using rix::emu::Z80State;
 using rix::check::Results;
 using rix::check::Side;
+using rix::emu::Z80;
+using rix::emu::Z80State;
 
 [[gnu::section(".ewram_bss")]] uint8_t gMemory[0x10000];
 Z80 gArm;
@@ -216,8 +216,7 @@ void RunLockstep(const rix::check::CartridgeHeader& header) {
 } // namespace
 
 int main() {
-    const auto& cartridge =
-        *reinterpret_cast<const rix::check::CartridgeHeader*>(__rix_image_end);
+    const auto& cartridge = *reinterpret_cast<const rix::check::CartridgeHeader*>(__rix_image_end);
     if (cartridge.magic == rix::check::kCartridgeMagic) {
         RunLockstep(cartridge);
         Out().cases = Out().frame;
@@ -258,12 +257,11 @@ int main() {
         gPortable.SetState(before);
         const int overPortable = gPortable.RunPortable(budget);
         out.cases = c + 1;
-        const bool logsEqual =
-            out.arm.count == out.portable.count &&
-            memcmp(out.arm.log, out.portable.log,
-                   sizeof(uint32_t) * (out.arm.count < rix::check::kLogSize
-                                           ? out.arm.count
-                                           : rix::check::kLogSize)) == 0;
+        const bool logsEqual = out.arm.count == out.portable.count &&
+                               memcmp(out.arm.log, out.portable.log,
+                                      sizeof(uint32_t) * (out.arm.count < rix::check::kLogSize
+                                                              ? out.arm.count
+                                                              : rix::check::kLogSize)) == 0;
         if (!(gArm.State() == gPortable.State()) || overArm != overPortable || !logsEqual) {
             out.failed = 1;
             memcpy(out.code, code, sizeof code);

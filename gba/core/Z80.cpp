@@ -380,21 +380,31 @@ Z80::Z80() {
 // RAM's mirrors, a cartridge bank, a page served by the memory callback). An instruction may
 // start at most 4 bytes before a run's end; nearer, or on a page without a buffer, the ARM core
 // leaves it to RunPortable.
-void Z80::RebuildFetchRuns() {
-    int first = 0;
-    while (first < kZ80PageCount) {
-        int last = first;
+void Z80::RebuildFetchRuns(uint32_t firstPage, uint32_t lastPage) {
+    // Only the runs that touch the changed pages can change: from the start of the run before
+    // them to the end of the run after them.
+    uint32_t from = firstPage > 0 ? firstPage - 1 : 0;
+    while (from > 0 && readPages_[from - 1] == readPages_[from]) {
+        --from;
+    }
+    uint32_t to = lastPage + 1 < kZ80PageCount ? lastPage + 1 : kZ80PageCount - 1;
+    while (to + 1 < kZ80PageCount && readPages_[to + 1] == readPages_[to]) {
+        ++to;
+    }
+    uint32_t first = from;
+    while (first <= to) {
+        uint32_t last = first;
         const uintptr_t base = readPages_[first];
         while (last + 1 < kZ80PageCount && readPages_[last + 1] == base) {
             ++last;
         }
-        for (int page = first; page <= last; ++page) {
+        for (uint32_t page = first; page <= last; ++page) {
             if (base == 0) {
                 fetchLimit_[page] = 0;
                 fetchStart_[page] = 0;
             } else {
-                fetchStart_[page] = base + static_cast<uintptr_t>(first) * kZ80PageSize;
-                fetchLimit_[page] = base + static_cast<uintptr_t>(last + 1) * kZ80PageSize - 3;
+                fetchStart_[page] = base + first * kZ80PageSize;
+                fetchLimit_[page] = base + (last + 1) * kZ80PageSize - 3;
             }
         }
         first = last + 1;
@@ -438,7 +448,9 @@ bool Z80::MapRead(uint32_t address, uint32_t size, const uint8_t* data) {
         readPages_[first + i] = data != nullptr ? reinterpret_cast<uintptr_t>(data) - address : 0;
     }
 #if RIX_Z80_ARM
-    RebuildFetchRuns();
+    if (size != 0) {
+        RebuildFetchRuns(first, first + (size >> kZ80PageBits) - 1);
+    }
 #endif
     return true;
 }

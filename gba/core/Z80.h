@@ -173,9 +173,9 @@ private:
     friend int ::rix_z80_arm_run(Z80* cpu, int cycles);
     friend int ::rix_z80_arm_step(Z80* cpu, int cycles);
     friend void ::rix_z80_arm_layout_check();
-    // For the ARM core: after each change of the read map, which pages an instruction may be
-    // fetched from through a plain pointer (see RebuildFetchRuns).
-    void RebuildFetchRuns();
+    // For the ARM core: after a change of the read map's pages firstPage..lastPage, which pages
+    // an instruction may be fetched from through a plain pointer (see Z80.cpp).
+    void RebuildFetchRuns(uint32_t firstPage, uint32_t lastPage);
 #endif
 
     Z80State state_;

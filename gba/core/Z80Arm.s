@@ -2,9 +2,10 @@
 @
 @ The Z80's registers live in ARM registers for the whole run; the instruction under PC is
 @ fetched through a host pointer and dispatched through a table of handlers. What this file
-@ leaves out (the rarer ED, DD and FD forms, DAA, EI and DI, HALT, interrupts, fetches near the
-@ edge of a mapping) is handed to the C++ interpreter, RunPortable, one step at a time, with
-@ the registers written back first: both cores share Z80State, so the result is the same.
+@ leaves out (interrupts, EI, DI, IM, RETI, RETN, IXh/IXl, the rarer ED forms, fetches near the
+@ edge of a mapping or from a page the memory callback serves) is handed to the C++
+@ interpreter, RunPortable, one step at a time, with the registers written back first: both
+@ cores share Z80State, so the result is the same.
 @
 @ Registers during a run:
 @   r4  host pointer to the next opcode byte (the Z80 PC is r4 - pcBase_)
@@ -172,8 +173,9 @@
     orr     r0, r0, r3, lsl #8
     .endm
 
-@ word r1 to r0. Keeps r0 and r1.
-    .macro  WR16
+@ word r1 to r0. Keeps r0 and r1. The slow path writes the low byte first, or with slow_push16
+@ the high byte first, as pushes and EX (SP) do (it matters to callbacks).
+    .macro  WR16 slow=slow_write16
     mov     r2, r0, lsr #10
     add     r2, r2, #64
     ldr     r2, [r11, r2, lsl #2]
@@ -181,23 +183,7 @@
     movs    r3, r3, lsl #22
     cmpne   r2, #0
     moveq   r3, pc
-    ldreq   pc, =slow_write16
-    add     r2, r2, r0
-    strb    r1, [r2]
-    mov     r3, r1, lsr #8
-    strb    r3, [r2, #1]
-    .endm
-
-@ The same, but the high byte first (as pushes and EX (SP) write; it matters to callbacks).
-    .macro  WR16HI
-    mov     r2, r0, lsr #10
-    add     r2, r2, #64
-    ldr     r2, [r11, r2, lsl #2]
-    add     r3, r0, #1
-    movs    r3, r3, lsl #22
-    cmpne   r2, #0
-    moveq   r3, pc
-    ldreq   pc, =slow_push16
+    ldreq   pc, =\slow
     add     r2, r2, r0
     strb    r1, [r2]
     mov     r3, r1, lsr #8
@@ -241,18 +227,7 @@
     mov     r0, r0, lsl #16
     mov     r0, r0, lsr #16
     strh    r0, [r11, #S_SP]
-    mov     r2, r0, lsr #10
-    add     r2, r2, #64
-    ldr     r2, [r11, r2, lsl #2]
-    add     r3, r0, #1
-    movs    r3, r3, lsl #22
-    cmpne   r2, #0
-    moveq   r3, pc
-    ldreq   pc, =slow_push16
-    add     r2, r2, r0
-    strb    r1, [r2]
-    mov     r3, r1, lsr #8
-    strb    r3, [r2, #1]
+    WR16    slow_push16
     .endm
 
 @ r0 = popped word. Clobbers r1-r3.
@@ -630,43 +605,38 @@ slow_read16:
     ldr     r1, [r11, #O_R16R1]
     ldr     pc, [r11, #O_R16RET]
 
-slow_write16:
-    @ r0 = address, r1 = word; keeps r0 and r1; returns to [r3] + 16
+@ Words to a page without a buffer (or across a page end), a byte at a time: r0 = address, r1 =
+@ word; keeps r0 and r1; returns to [r3] + 16.
+    .macro  SLOW_WRITE16 highFirst
     add     r3, r3, #16
     str     r3, [r11, #O_R16RET]
     str     r1, [r11, #O_R16R1]
     str     r0, [r11, #O_R16ADDR]
+    .if \highFirst
+    add     r0, r0, #1
+    bic     r0, r0, #0x10000
+    mov     r1, r1, lsr #8
+    .endif
     mov     r3, pc
     b       write8_any
     ldr     r0, [r11, #O_R16ADDR]
+    ldr     r1, [r11, #O_R16R1]
+    .if \highFirst == 0
     add     r0, r0, #1
     bic     r0, r0, #0x10000
-    ldr     r1, [r11, #O_R16R1]
     mov     r1, r1, lsr #8
+    .endif
     mov     r3, pc
     b       write8_any
     ldr     r0, [r11, #O_R16ADDR]
     ldr     r1, [r11, #O_R16R1]
     ldr     pc, [r11, #O_R16RET]
+    .endm
 
+slow_write16:
+    SLOW_WRITE16 0
 slow_push16:
-    @ as slow_write16, but the high byte first, as a push does
-    add     r3, r3, #16
-    str     r3, [r11, #O_R16RET]
-    str     r1, [r11, #O_R16R1]
-    str     r0, [r11, #O_R16ADDR]
-    add     r0, r0, #1
-    bic     r0, r0, #0x10000
-    mov     r1, r1, lsr #8
-    mov     r3, pc
-    b       write8_any
-    ldr     r0, [r11, #O_R16ADDR]
-    ldr     r1, [r11, #O_R16R1]
-    mov     r3, pc
-    b       write8_any
-    ldr     r0, [r11, #O_R16ADDR]
-    ldr     r1, [r11, #O_R16R1]
-    ldr     pc, [r11, #O_R16RET]
+    SLOW_WRITE16 1
 
 @ RD8 and WR8 as subroutines (return address in r3).
 read8_any:
@@ -1939,7 +1909,7 @@ op_ex_sp_hl:                            @ EX (SP),HL: MEMPTR = the new HL
     mov     r10, r0
     strh    r0, [r11, #S_WZ]
     ldrh    r0, [r11, #S_SP]
-    WR16HI
+    WR16    slow_push16
     sub     r5, r5, #19
     NEXTFAR
 op_ed:
@@ -1953,8 +1923,8 @@ op_ed:
     .ltorg
 
 
-@ ED and other rare forms in ROM (ARM code, through absolute addresses).
-    .section .text.z80arm_ed, "ax", %progbits
+@ The rarer handlers in ROM (ARM code, reached and left through absolute addresses).
+    .section .text.z80arm_rare, "ax", %progbits
     .align  2
 ed_sbc_2:
     mov     r1, r10
@@ -2095,7 +2065,7 @@ xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
     RD16
     strh    r0, [r11, #S_WZ]
     ldrh    r0, [r11, #S_SP]
-    WR16HI
+    WR16    slow_push16
     ldrh    r0, [r11, #S_WZ]
     SETXY   r0
     sub     r5, r5, #23

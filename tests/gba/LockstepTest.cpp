@@ -3,6 +3,7 @@
 // and cycle count, the console's RAM and the video chip's memory must be equal. The GBA side is
 // held on each frame through the program's test port and read where the port says.
 #include "FrameCompare.h"
+#include "Z80Text.h"
 
 #include "app/TestPort.h"
 #include "core/Z80.h"
@@ -39,16 +40,6 @@ std::uint32_t Crc(const std::uint8_t* bytes, std::size_t size) {
         format::Crc32Update(format::kCrc32Preset, bytes, std::uint32_t(size)));
 }
 
-std::string Describe(const emu::Z80State& s) {
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "PC %04X SP %04X AF %02X%02X BC %02X%02X DE %02X%02X HL %02X%02X IX %04X "
-                  "IY %04X cycles %llu",
-                  s.pc, s.sp, s.a, s.f, s.b, s.c, s.d, s.e, s.h, s.l, s.ix, s.iy,
-                  static_cast<unsigned long long>(s.cycles));
-    return text;
-}
-
 // Runs both sides `frames` frames, comparing after each; the video memory every `vramEvery`.
 void ExpectLockstep(const Game& game, std::uint32_t frames, std::uint32_t vramEvery = 8) {
     HostGame host(game);
@@ -68,7 +59,7 @@ void ExpectLockstep(const Game& game, std::uint32_t frames, std::uint32_t vramEv
         std::memcpy(&onGba, state.data(), sizeof onGba);
         const emu::Z80State& onHost = host.Machine().Cpu().State();
         ASSERT_TRUE(onGba == onHost) << "frame " << frame << ": the Z80 differs\n  GBA  "
-                                     << Describe(onGba) << "\n  host " << Describe(onHost);
+                                     << DescribeZ80(onGba) << "\n  host " << DescribeZ80(onHost);
         const std::vector<std::uint8_t> gbaRam = ReadBytes(machine, ram, emu::Machine::kRamSize);
         ASSERT_EQ(std::memcmp(gbaRam.data(), host.Machine().Ram(), gbaRam.size()), 0)
             << "frame " << frame << ": the RAM differs";
