@@ -114,14 +114,20 @@
     b       next0
     .endm
 
-@ From ROM code, where the fast path's labels are out of branch range.
-    .macro  NEXTFAR
+@ From ROM code, where the fast path's labels are out of branch range: spend n cycles (if any),
+@ then the same as NEXT, with the literal pool behind.
+    .macro  NEXTFAR n=0
+    .if \n
+    subs    r5, r5, #\n
+    .else
     cmp     r5, #0
+    .endif
     cmpgt   r12, r4
     ldrgtb  r0, [r4], #1
     addgt   lr, lr, #1
     ldrgt   pc, [sp, r0, lsl #2]
     ldr     pc, =boundary
+    .ltorg
     .endm
 
 @ The same after the cycles are spent.
@@ -1968,9 +1974,7 @@ op_daa:
     orr     r7, r7, r3
     FLAGS   r0, r6, T_SZP
     orr     r7, r7, r0
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXTFAR 4
 
 ed_adc_0:
     ADC16   r8
@@ -2008,9 +2012,7 @@ op_exx:
     mov     r8, r0
     mov     r9, r1
     mov     r10, r2
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXTFAR 4
 op_ex_af:
     ldrb    r0, [r11, #S_A + 8]
     ldrb    r1, [r11, #S_F + 8]
@@ -2018,26 +2020,20 @@ op_ex_af:
     strb    r7, [r11, #S_F + 8]
     mov     r6, r0
     mov     r7, r1
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXTFAR 4
 op_cpl:
     eor     r6, r6, #0xFF
     and     r7, r7, #FS | FZ | FPV | FC
     orr     r7, r7, #FH | FN
     and     r0, r6, #FX | FY
     orr     r7, r7, r0
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXTFAR 4
 op_scf:
     and     r7, r7, #FS | FZ | FPV
     orr     r7, r7, #FC
     and     r0, r6, #FX | FY
     orr     r7, r7, r0
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXTFAR 4
 op_ccf:                                 @ H takes the old carry
     and     r1, r7, #FC
     and     r7, r7, #FS | FZ | FPV | FC
@@ -2045,21 +2041,15 @@ op_ccf:                                 @ H takes the old carry
     and     r0, r6, #FX | FY
     orr     r7, r7, r0
     eor     r7, r7, #FC
-    sub     r5, r5, #4
-    NEXTFAR
-    .ltorg
+    NEXTFAR 4
 
 op_ld_sp_hl:
     strh    r10, [r11, #S_SP]
-    sub     r5, r5, #6
-    NEXTFAR
-    .ltorg
+    NEXTFAR 6
 
 xy_ld_sp:
     strh    r1, [r11, #S_SP]
-    sub     r5, r5, #10
-    NEXTFAR
-    .ltorg
+    NEXTFAR 10
 xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
     ldrh    r0, [r11, #S_SP]
     RD16
@@ -2068,35 +2058,23 @@ xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
     WR16    slow_push16
     ldrh    r0, [r11, #S_WZ]
     SETXY   r0
-    sub     r5, r5, #23
-    NEXTFAR
-    .ltorg
-
-    .ltorg
+    NEXTFAR 23
 
 op_ldrr_3:
     IMM16   r0
     strh    r0, [r11, #S_SP]
-    sub     r5, r5, #10
-    NEXTFAR
-    .ltorg
+    NEXTFAR 10
 
 op_incrr_3:
     ldrh    r0, [r11, #S_SP]
     add     r0, r0, #1
     strh    r0, [r11, #S_SP]
-    sub     r5, r5, #6
-    NEXTFAR
-    .ltorg
+    NEXTFAR 6
 op_decrr_3:
     ldrh    r0, [r11, #S_SP]
     sub     r0, r0, #1
     strh    r0, [r11, #S_SP]
-    sub     r5, r5, #6
-    NEXTFAR
-    .ltorg
-
-    .ltorg
+    NEXTFAR 6
 
     .section .iwram.z80arm, "ax", %progbits
     .align  2
