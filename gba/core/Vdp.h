@@ -118,19 +118,20 @@ public:
 
     // --- The two ports (the machine decodes which port an I/O address means) ---
 
+    // The ports are used on every VRAM transfer: ARM code in IWRAM on the GBA.
     // Control port. First byte: the low address byte (taken at once). Second byte: bits 5-0
     // the high address bits; bit 7 set writes the first byte to register (bits 2-0); otherwise
     // bit 6 clear starts a read, which fills the read-ahead buffer and advances the address.
-    void WriteControl(uint8_t value);
+    RIX_IWRAM_CODE void WriteControl(uint8_t value);
     // Data port write: stores at the address, advances it (wrapping at 16 KiB), and leaves the
     // byte in the read-ahead buffer, as the chip does. Resets the control latch.
-    void WriteData(uint8_t value);
+    RIX_IWRAM_CODE void WriteData(uint8_t value);
     // Data port read: returns the read-ahead buffer, refills it from the address and advances.
     // Resets the control latch.
-    uint8_t ReadData();
+    RIX_IWRAM_CODE uint8_t ReadData();
     // Status read: returns F, 5S, C and the sprite number, then clears F, 5S and C and resets
     // the control latch.
-    uint8_t ReadStatus();
+    RIX_IWRAM_CODE uint8_t ReadStatus();
 
     // The interrupt output (active while true): F and the enable bit of register 1. The
     // ColecoVision wires it to the Z80's NMI, which is edge-triggered: the machine must react
