@@ -86,6 +86,7 @@ void Machine::Load(const MachineConfig& config) {
     }
     cpu_->SetMemoryCallbacks(this, MemoryRead, nullptr);
     cpu_->SetPortCallbacks(this, PortRead, PortWrite);
+    cpu_->SetPortsBlind(true); // the chips never look at the CPU
     Reset();
 }
 
@@ -196,11 +197,14 @@ uint8_t Machine::ReadController(int index) const {
 uint8_t Machine::PortRead(void* context, uint16_t port) {
     auto& m = *static_cast<Machine*>(context);
     switch (port & kPortGroupMask) {
-    case kPortVideo: {
-        const uint8_t value = (port & 1) ? m.vdp_.ReadStatus() : m.vdp_.ReadData();
-        m.UpdateNmi();
-        return value;
-    }
+    case kPortVideo:
+        if (port & 1) {
+            // Reading the status clears F, which lowers the line.
+            const uint8_t value = m.vdp_.ReadStatus();
+            m.UpdateNmi();
+            return value;
+        }
+        return m.vdp_.ReadData(); // data transfers leave the line alone
     case kPortControllers:
         return m.ReadController((port & kPortSecondController) ? 1 : 0);
     default:
@@ -220,11 +224,11 @@ void Machine::PortWrite(void* context, uint16_t port, uint8_t value) {
     case kPortVideo:
         if (port & 1) {
             m.vdp_.WriteControl(value);
+            // Setting the enable bit while F is pending raises the line.
+            m.UpdateNmi();
         } else {
-            m.vdp_.WriteData(value);
+            m.vdp_.WriteData(value); // data transfers leave the line alone
         }
-        // Setting the enable bit while F is pending raises the line.
-        m.UpdateNmi();
         break;
     case kPortControllers:
         m.psg_.Write(value);
@@ -263,44 +267,51 @@ size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sam
         sampleRate_ = sampleRate;
         samplesDone_ = sampleClocks_ * sampleRate / Psg::kClockHz;
     }
-    size_t written = 0;
-    for (int line = 0; line < kLinesPerFrame; ++line) {
-        RIX_PROFILE_BEGIN(Cpu);
-        overrun_ = cpu_->Run(lineCycles_ - overrun_);
-        RIX_PROFILE_END(Cpu);
-        // Line is the base class's empty one on the GBA: not worth two marks a line.
-        renderer.Line(vdp_, line);
-        if (line == Vdp::kActiveLines - 1) {
-            RIX_PROFILE_BEGIN(Video);
-            renderer.Frame(vdp_);
-            RIX_PROFILE_END(Video);
-        }
-        RIX_PROFILE_BEGIN(Status);
-        vdp_.ScanLine(line);
-        RIX_PROFILE_END(Status);
-        UpdateNmi();
-        sampleClocks_ += kSoundClocksPerLine;
-        if (sound) {
-            // The samples due by the end of this line, counted from the start, so that
-            // rounding never drifts.
-            const uint64_t due = sampleClocks_ * sampleRate / Psg::kClockHz;
-            const size_t count = static_cast<size_t>(due - samplesDone_);
-            RIX_PROFILE_BEGIN(Sound);
-            psg_.Generate(samples + written, count, sampleRate);
-            RIX_PROFILE_END(Sound);
-            samplesDone_ = due;
-            written += count;
-        } else {
-            if (soundClocked_) {
-                RIX_PROFILE_BEGIN(Sound);
-                psg_.Run(kSoundClocksPerLine);
-                RIX_PROFILE_END(Sound);
-            }
-            sampleRate_ = 0;
-        }
-    }
+    frameRun_ = FrameRun{&renderer, samples, sampleRate, sound, 0, 0};
+    RIX_PROFILE_BEGIN(Cpu);
+    overrun_ = cpu_->RunLines(kLinesPerFrame, lineCycles_, overrun_, EndLine, this);
+    RIX_PROFILE_END(Cpu);
     ++frames_;
-    return written;
+    return frameRun_.written;
+}
+
+void Machine::EndLine(void* context) {
+    // The line's work is the machine's, not the CPU's, though the CPU's run calls it.
+    RIX_PROFILE_BEGIN(Other);
+    auto& m = *static_cast<Machine*>(context);
+    FrameRun& run = m.frameRun_;
+    const int line = run.line++;
+    // Line is the base class's empty one on the GBA: not worth two marks a line.
+    run.renderer->Line(m.vdp_, line);
+    if (line == Vdp::kActiveLines - 1) {
+        RIX_PROFILE_BEGIN(Video);
+        run.renderer->Frame(m.vdp_);
+        RIX_PROFILE_END(Video);
+    }
+    RIX_PROFILE_BEGIN(Status);
+    m.vdp_.ScanLine(line);
+    RIX_PROFILE_END(Status);
+    m.UpdateNmi();
+    m.sampleClocks_ += kSoundClocksPerLine;
+    if (run.sound) {
+        // The samples due by the end of this line, counted from the start, so that rounding
+        // never drifts.
+        const uint64_t due = m.sampleClocks_ * run.sampleRate / Psg::kClockHz;
+        const size_t count = static_cast<size_t>(due - m.samplesDone_);
+        RIX_PROFILE_BEGIN(Sound);
+        m.psg_.Generate(run.samples + run.written, count, run.sampleRate);
+        RIX_PROFILE_END(Sound);
+        m.samplesDone_ = due;
+        run.written += count;
+    } else {
+        if (m.soundClocked_) {
+            RIX_PROFILE_BEGIN(Sound);
+            m.psg_.Run(kSoundClocksPerLine);
+            RIX_PROFILE_END(Sound);
+        }
+        m.sampleRate_ = 0;
+    }
+    RIX_PROFILE_END(Other);
 }
 
 } // namespace rix::emu

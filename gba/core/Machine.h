@@ -181,6 +181,19 @@ private:
     void MapCartridge();
     void SelectBank(uint32_t bank);
     RIX_IWRAM_CODE void UpdateNmi();
+    // What the machine does behind each line of RunFrame (the Z80's line hook).
+    RIX_IWRAM_CODE static void EndLine(void* context);
+
+    // The frame RunFrame is running, for EndLine.
+    struct FrameRun {
+        VideoRenderer* renderer = nullptr;
+        int16_t* samples = nullptr;
+        uint32_t sampleRate = 0;
+        bool sound = false;
+        int line = 0;
+        size_t written = 0;
+    };
+    FrameRun frameRun_;
 
     Z80 ownCpu_; // unused when the CPU is kept elsewhere
     Z80* cpu_ = &ownCpu_;

@@ -481,6 +481,15 @@ void Z80::SetPortCallbacks(void* context, Z80PortRead read, Z80PortWrite write) 
     portWrite_ = write;
 }
 
+int Z80::RunLinesPortable(int lines, int lineCycles, int overrun, Z80LineHook hook,
+                          void* context) {
+    for (int line = 0; line < lines; ++line) {
+        overrun = Run(lineCycles - overrun);
+        hook(context);
+    }
+    return overrun;
+}
+
 void Z80::SetNmiLine(bool asserted) {
     if (asserted && !state_.nmiLine) {
         state_.nmiPending = true;
@@ -1995,13 +2004,14 @@ extern "C" void rix_z80_arm_layout_check() {
                   offsetof(Z80, portWrite_) - kTables == 532 &&
                   offsetof(Z80, intCheck_) - kTables == 536 &&
                   offsetof(Z80, attention_) - kTables == 537 &&
+                  offsetof(Z80, portsBlind_) - kTables == 538 &&
                   offsetof(Z80, runBudget_) - kTables == 544 &&
                   offsetof(Z80, cyclesLeft_) - kTables == 548 &&
                   offsetof(Z80, fetchLimit_) - kTables == 552 &&
                   offsetof(Z80, fetchStart_) - kTables == 808 &&
                   offsetof(Z80, pcBase_) - kTables == 1064 &&
                   offsetof(Z80, regionStart_) - kTables == 1068 &&
-                  offsetof(Z80, armSave_) - kTables == 1072 && sizeof(Z80::armSave_) == 64);
+                  offsetof(Z80, armSave_) - kTables == 1072 && sizeof(Z80::armSave_) == 96);
 }
 
 extern "C" int rix_z80_arm_step(rix::emu::Z80* cpu, int cycles) {

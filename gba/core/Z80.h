@@ -17,6 +17,8 @@ extern "C" {
 // Z80Arm.s: Run's ARM core; its way into RunPortable for one step; and the layout check that
 // ties the assembly's offsets to this class.
 int rix_z80_arm_run(rix::emu::Z80* cpu, int cycles);
+int rix_z80_arm_run_lines(rix::emu::Z80* cpu, int lines, int lineCycles, int overrun,
+                          void (*hook)(void*), void* context);
 int rix_z80_arm_step(rix::emu::Z80* cpu, int cycles);
 void rix_z80_arm_layout_check();
 }
@@ -41,6 +43,9 @@ using Z80MemoryRead = uint8_t (*)(void* context, uint16_t address);
 using Z80MemoryWrite = void (*)(void* context, uint16_t address, uint8_t value);
 using Z80PortRead = uint8_t (*)(void* context, uint16_t port);
 using Z80PortWrite = void (*)(void* context, uint16_t port, uint8_t value);
+// Called by Z80::RunLines behind each line. State() and ElapsedCycles() are exact in it; it may
+// change the interrupt lines but must not call Run, Reset or SetState, nor map memory.
+using Z80LineHook = void (*)(void* context);
 
 // Everything that makes up the CPU's state: copy it out and put it back with SetState to save
 // and restore the CPU exactly, also between two halves of an EI or of a prefix chain.
@@ -100,6 +105,23 @@ public:
     // hands it the rare instructions, interrupts and HALT, one at a time.
     RIX_Z80_LOOP int RunPortable(int cycles);
 
+    // Runs `lines` scan lines of `lineCycles`, each as `overrun = Run(lineCycles - overrun)`
+    // followed by hook(context), and returns the last overrun. The same as calling Run once a
+    // line, but the ARM core stays in its registers from line to line.
+#if RIX_Z80_ARM
+    int RunLines(int lines, int lineCycles, int overrun, Z80LineHook hook, void* context) {
+        return portableOnly_
+                   ? RunLinesPortable(lines, lineCycles, overrun, hook, context)
+                   : rix_z80_arm_run_lines(this, lines, lineCycles, overrun, hook, context);
+    }
+#else
+    int RunLines(int lines, int lineCycles, int overrun, Z80LineHook hook, void* context) {
+        return RunLinesPortable(lines, lineCycles, overrun, hook, context);
+    }
+#endif
+    int RunLinesPortable(int lines, int lineCycles, int overrun, Z80LineHook hook,
+                         void* context);
+
     // One instruction (or one interrupt acceptance, or one 4-cycle HALT step); returns its cycles.
     int Step() { return Run(1) + 1; }
 
@@ -124,6 +146,10 @@ public:
     // Port reads without a callback give 0xFF; writes without one are lost. The port address
     // is the full 16 bits the CPU puts out (A or B in the high byte, as the instruction does).
     void SetPortCallbacks(void* context, Z80PortRead read, Z80PortWrite write);
+    // Callbacks that never look at State() or ElapsedCycles() and never map memory (the
+    // machine's chips) can say so: the ARM core then calls them without writing its registers
+    // back first, and goes on with its fetch pointer as it was. The default is off.
+    void SetPortsBlind(bool blind) { portsBlind_ = blind; }
 
     // NMI: edge-triggered, taken once per rising edge even while interrupts are disabled.
     void SetNmiLine(bool asserted);
@@ -171,6 +197,8 @@ private:
 
 #if RIX_Z80_ARM
     friend int ::rix_z80_arm_run(Z80* cpu, int cycles);
+    friend int ::rix_z80_arm_run_lines(Z80* cpu, int lines, int lineCycles, int overrun,
+                                       void (*hook)(void*), void* context);
     friend int ::rix_z80_arm_step(Z80* cpu, int cycles);
     friend void ::rix_z80_arm_layout_check();
     // For the ARM core: after a change of the read map's pages firstPage..lastPage, which pages
@@ -193,6 +221,7 @@ private:
     bool intCheck_ = false; // an interrupt would be taken at the next instruction boundary
     // intCheck_ or HALT: something for the loop to look at before the next instruction.
     bool attention_ = false;
+    bool portsBlind_ = false; // see SetPortsBlind
     // The loop's one test before each instruction is "left > stopLeft_": 0 runs to the end of
     // the budget, kAlwaysStop (while attention_ is set) stops at the next boundary.
     static constexpr int kAlwaysStop = 0x7FFFFFFF;
@@ -207,7 +236,7 @@ private:
     uintptr_t fetchStart_[kZ80PageCount] = {};
     uintptr_t pcBase_ = 0;      // host pointer minus Z80 address, for the page PC is in
     uintptr_t regionStart_ = 0; // fetchStart_ of that page
-    uintptr_t armSave_[16] = {}; // the ARM core's registers and scratch around calls
+    uintptr_t armSave_[24] = {}; // the ARM core's registers and scratch around calls
     bool portableOnly_ = false;
 #endif
 };

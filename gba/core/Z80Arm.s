@@ -54,6 +54,7 @@
     .equ    O_PORTWRITE, 532
     .equ    O_INTCHECK, 536
     .equ    O_ATTENTION, 537
+    .equ    O_PORTSBLIND, 538
     .equ    O_RUNBUDGET, 544
     .equ    O_CYCLESLEFT, 548
     .equ    O_FLIMIT, 552
@@ -76,6 +77,11 @@
     .equ    O_CBOP, 1124
     .equ    O_CALLTGT, 1128
     .equ    O_LSRET, 1132
+    .equ    O_LINESLEFT, 1136
+    .equ    O_LINECYCLES, 1140
+    .equ    O_LINEHOOK, 1144
+    .equ    O_LINECTX, 1148
+    .equ    O_SAVE12, 1152
     .equ    kObjectToTables, 48
 
     .equ    kAttention, 0x40000000
@@ -138,6 +144,16 @@
     addgt   lr, lr, #1
     ldrgt   pc, [sp, r0, lsl #2]
     b       boundary
+    .endm
+
+@ After a callback: with something needing attention, push the budget down (once).
+    .macro  ATTENTION_CHECK
+    ldrb    r0, [r11, #O_ATTENTION]
+    cmp     r0, #0
+    beq     2f
+    cmn     r5, #kAttention / 2
+    subgt   r5, r5, #kAttention
+2:
     .endm
 
 @ ---------------------------------------------------------------------------------------------
@@ -328,23 +344,6 @@
     .section .iwram.z80arm, "ax", %progbits
     .align  2
 
-@ int rix_z80_arm_run(Z80* cpu, int cycles)
-    .global rix_z80_arm_run
-    .type   rix_z80_arm_run, %function
-    .ltorg
-rix_z80_arm_run:
-    cmp     r1, #0
-    rsble   r0, r1, #0
-    bxle    lr
-    stmfd   sp!, {r4-r11, lr}
-    add     r11, r0, #kObjectToTables
-    str     sp, [r11, #O_SAVESP]
-    str     r1, [r11, #O_RUNBUDGET]
-    str     r1, [r11, #O_CYCLESLEFT]
-    mov     r5, r1
-    bl      load_state
-    b       resume
-
 @ Registers from Z80State (and r4, r12 from its PC), the opcode table into sp.
 load_state:
     ldrb    r6, [r11, #S_A]
@@ -456,6 +455,10 @@ boundary_out:
     b       done
 
 done:
+    ldr     r0, [r11, #O_LINESLEFT]
+    cmp     r0, #0
+    bne     line_end
+run_end:
     mov     r3, pc
     b       store_state
     ldr     r0, [r11, #O_RUNBUDGET]
@@ -474,11 +477,149 @@ done:
     ldmfd   sp!, {r4-r11, lr}
     bx      lr
 
+@ A line of RunLines is over (r5 <= 0, r0 = the lines left): the registers and the cycle count
+@ written back, the hook called (r4-r11 survive it), then the next line, or the end.
+line_end:
+    sub     r0, r0, #1
+    str     r0, [r11, #O_LINESLEFT]
+    mov     r3, pc
+    b       store_state
+    ldr     r0, [r11, #O_RUNBUDGET]
+    sub     r0, r0, r5
+    ldr     r1, [r11, #S_CYCLES]
+    ldr     r2, [r11, #S_CYCLES + 4]
+    adds    r1, r1, r0
+    adc     r2, r2, r0, asr #31
+    str     r1, [r11, #S_CYCLES]
+    str     r2, [r11, #S_CYCLES + 4]
+    str     r5, [r11, #O_RUNBUDGET]
+    str     r5, [r11, #O_CYCLESLEFT]
+    str     r12, [r11, #O_SAVE12]
+    str     lr, [r11, #O_SAVELR]
+    ldr     sp, [r11, #O_SAVESP]
+    ldr     r0, [r11, #O_LINECTX]
+    ldr     r1, [r11, #O_LINEHOOK]
+    mov     lr, pc
+    bx      r1
+    ldr     sp, =z80_ops
+    ldr     lr, [r11, #O_SAVELR]
+    ldr     r12, [r11, #O_SAVE12]
+    ldr     r0, [r11, #O_LINESLEFT]
+    cmp     r0, #0
+    beq     run_end
+    ldr     r0, [r11, #O_LINECYCLES]
+    add     r5, r5, r0
+    str     r5, [r11, #O_RUNBUDGET]
+    b       resume
+
     .ltorg
 @ =============================================================================================
 @ Cold paths, in ROM (ARM code; reached and left through absolute addresses).
     .section .text.z80arm_cold, "ax", %progbits
     .align  2
+
+@ Port callbacks that may look at the registers and the time (the default), as RunPortable
+@ calls them: inside them State() and ElapsedCycles() are exact. The cycles are spent before the
+@ call. r1 = port (16 bits), r2 = value; returns to [r3].
+    .ltorg
+port_out_exact:
+    str     r3, [r11, #O_SAVE2]
+    str     r5, [r11, #O_CYCLESLEFT]
+    str     r1, [r11, #O_SAVE1]
+    str     r2, [r11, #O_SAVEADDR]
+    ldr     r0, [r11, #O_PORTWRITE]
+    cmp     r0, #0
+    ldreq   pc, [r11, #O_SAVE2]
+    mov     r3, pc
+    ldr     pc, =store_state
+    str     lr, [r11, #O_SAVELR]
+    ldr     sp, [r11, #O_SAVESP]
+    ldr     r0, [r11, #O_PORTCTX]
+    ldr     r1, [r11, #O_SAVE1]
+    ldr     r2, [r11, #O_SAVEADDR]
+    and     r2, r2, #0xFF
+    ldr     r12, [r11, #O_PORTWRITE]
+    mov     lr, pc
+    bx      r12
+port_back:
+    ldr     sp, =z80_ops
+    ldr     lr, [r11, #O_SAVELR]
+    ldrh    r0, [r11, #S_PC]
+    SETPC
+    ATTENTION_CHECK
+    ldr     r0, [r11, #O_SAVE0]
+    ldr     pc, [r11, #O_SAVE2]
+
+@ r1 = port (clean 16 bits); returns r0 = the byte read, to r3.
+port_in_exact:
+    str     r3, [r11, #O_SAVE2]
+    str     r5, [r11, #O_CYCLESLEFT]
+    str     r1, [r11, #O_SAVE1]
+    ldr     r0, [r11, #O_PORTREAD]
+    cmp     r0, #0
+    moveq   r0, #0xFF
+    ldreq   pc, [r11, #O_SAVE2]
+    mov     r3, pc
+    ldr     pc, =store_state
+    str     lr, [r11, #O_SAVELR]
+    ldr     sp, [r11, #O_SAVESP]
+    ldr     r0, [r11, #O_PORTCTX]
+    ldr     r1, [r11, #O_SAVE1]
+    ldr     r12, [r11, #O_PORTREAD]
+    mov     lr, pc
+    bx      r12
+    and     r0, r0, #0xFF
+    str     r0, [r11, #O_SAVE0]
+    b       port_back
+
+    .ltorg
+
+@ The ways in (once a frame with RunLines): ARM code in ROM.
+@ int rix_z80_arm_run(Z80* cpu, int cycles)
+    .global rix_z80_arm_run
+    .type   rix_z80_arm_run, %function
+rix_z80_arm_run:
+    cmp     r1, #0
+    rsble   r0, r1, #0
+    bxle    lr
+    stmfd   sp!, {r4-r11, lr}
+    add     r11, r0, #kObjectToTables
+    mov     r0, #0
+    str     r0, [r11, #O_LINESLEFT]
+    str     sp, [r11, #O_SAVESP]
+    str     r1, [r11, #O_RUNBUDGET]
+    str     r1, [r11, #O_CYCLESLEFT]
+    mov     r5, r1
+    mov     lr, pc
+    ldr     pc, =load_state
+    ldr     pc, =resume
+
+@ int rix_z80_arm_run_lines(Z80* cpu, int lines, int lineCycles, int overrun, hook, context)
+@ Runs the lines one after the other without leaving the core: where a Run would end, `done`
+@ writes the registers back, calls the hook and goes on with the next line's budget.
+    .global rix_z80_arm_run_lines
+    .type   rix_z80_arm_run_lines, %function
+rix_z80_arm_run_lines:
+    cmp     r1, #0
+    movle   r0, r3
+    bxle    lr
+    stmfd   sp!, {r4-r11, lr}
+    add     r11, r0, #kObjectToTables
+    ldr     r4, [sp, #36]
+    ldr     r5, [sp, #40]
+    str     r4, [r11, #O_LINEHOOK]
+    str     r5, [r11, #O_LINECTX]
+    str     r1, [r11, #O_LINESLEFT]
+    str     r2, [r11, #O_LINECYCLES]
+    str     sp, [r11, #O_SAVESP]
+    sub     r5, r2, r3
+    str     r5, [r11, #O_RUNBUDGET]
+    str     r5, [r11, #O_CYCLESLEFT]
+    mov     lr, pc
+    ldr     pc, =load_state
+    ldr     pc, =resume
+
+    .ltorg
 
 @ One step of RunPortable: one instruction, or an interrupt's acceptance, or HALT's idling to
 @ the end of the budget. The state is written back first and read again after.
@@ -1073,70 +1214,53 @@ op_ret_\c:
 
 @ --- Ports ----------------------------------------------------------------------------------
 
-@ Calls the port callbacks with the state written back, as RunPortable does: inside them State()
-@ and ElapsedCycles() are exact. The cycles are spent before the call.
-@ r1 = port (16 bits), r2 = value; returns to [r3].
-@ After a callback: with something needing attention, push the budget down (once).
-    .macro  ATTENTION_CHECK
-    ldrb    r0, [r11, #O_ATTENTION]
-    cmp     r0, #0
-    beq     2f
-    cmn     r5, #kAttention / 2
-    subgt   r5, r5, #kAttention
-2:
-    .endm
-
-@ r1 = port (clean 16 bits), r2 = value; returns to r3.
+@ The port callbacks. r1 = port (clean 16 bits), r2 = the value for a write; a read returns
+@ the byte in r0; both return to r3. The machine's chips look at neither the registers nor the
+@ time nor the memory map (SetPortsBlind): only what a call clobbers is kept around it (r4-r11
+@ survive it). Other callbacks take the exact way (in ROM), with the state written back.
     .ltorg
 port_out:
-    str     r3, [r11, #O_SAVE2]
-    str     r5, [r11, #O_CYCLESLEFT]
-    str     r1, [r11, #O_SAVE1]
-    str     r2, [r11, #O_SAVEADDR]
+    ldrb    r0, [r11, #O_PORTSBLIND]
+    cmp     r0, #0
+    ldreq   pc, =port_out_exact
     ldr     r0, [r11, #O_PORTWRITE]
     cmp     r0, #0
-    ldreq   pc, [r11, #O_SAVE2]
-    mov     r3, pc
-    b       store_state
+    moveq   pc, r3
+    str     r3, [r11, #O_SAVE2]
+    str     r12, [r11, #O_SAVE12]
     str     lr, [r11, #O_SAVELR]
     ldr     sp, [r11, #O_SAVESP]
+    mov     r12, r0
     ldr     r0, [r11, #O_PORTCTX]
-    ldr     r1, [r11, #O_SAVE1]
-    ldr     r2, [r11, #O_SAVEADDR]
     and     r2, r2, #0xFF
-    ldr     r12, [r11, #O_PORTWRITE]
     mov     lr, pc
     bx      r12
-port_back:
+port_blind_back:
     ldr     sp, =z80_ops
     ldr     lr, [r11, #O_SAVELR]
-    ldrh    r0, [r11, #S_PC]
-    SETPC
+    ldr     r12, [r11, #O_SAVE12]
     ATTENTION_CHECK
     ldr     r0, [r11, #O_SAVE0]
     ldr     pc, [r11, #O_SAVE2]
-
-@ r1 = port (clean 16 bits); returns r0 = the byte read, to r3.
 port_in:
-    str     r3, [r11, #O_SAVE2]
-    str     r5, [r11, #O_CYCLESLEFT]
-    str     r1, [r11, #O_SAVE1]
+    ldrb    r0, [r11, #O_PORTSBLIND]
+    cmp     r0, #0
+    ldreq   pc, =port_in_exact
     ldr     r0, [r11, #O_PORTREAD]
     cmp     r0, #0
     moveq   r0, #0xFF
-    ldreq   pc, [r11, #O_SAVE2]
-    mov     r3, pc
-    b       store_state
+    moveq   pc, r3
+    str     r3, [r11, #O_SAVE2]
+    str     r12, [r11, #O_SAVE12]
     str     lr, [r11, #O_SAVELR]
     ldr     sp, [r11, #O_SAVESP]
+    mov     r12, r0
     ldr     r0, [r11, #O_PORTCTX]
-    ldr     r1, [r11, #O_SAVE1]
-    ldr     r12, [r11, #O_PORTREAD]
     mov     lr, pc
     bx      r12
     and     r0, r0, #0xFF
     str     r0, [r11, #O_SAVE0]
-    b       port_back
+    b       port_blind_back
 
 op_out_n_a:                             @ OUT (n),A: MEMPTR = A, n + 1
     IMM8    r0
