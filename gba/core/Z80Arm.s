@@ -1784,12 +1784,18 @@ op_add_hl_3:
 
 @ LDI LDD LDIR LDDR. The repeating forms go round here while the budget lasts.
     .macro  LDBLOCK step, repeat
+    .if \repeat
     ldr     r1, [r11, #O_PCBASE]
     sub     r1, r4, r1
     sub     r1, r1, #2                  @ the instruction's own address
     mov     r1, r1, lsl #16
     mov     r1, r1, lsr #16
     str     r1, [r11, #O_R16ADDR]
+    cmp     r8, #1                      @ every round but the last sets MEMPTR = the address + 1
+    addne   r0, r1, #1
+    strneh  r0, [r11, #S_WZ]
+    .endif
+    @ The bytes one after the other; the flags only for the last one that moves in this run.
 1:  mov     r0, r10
     RD8
     mov     r1, r0
@@ -1811,6 +1817,23 @@ op_add_hl_3:
     sub     r8, r8, #1
     mov     r8, r8, lsl #16
     movs    r8, r8, lsr #16
+    .if \repeat
+    beq     2f
+    subs    r5, r5, #21
+    addgt   lr, lr, #2                  @ going round again fetches ED and its opcode again
+    bgt     1b
+    @ The budget ends with BC not 0: P/V set, bits 3 and 5 from the instruction's address
+    @ (bits 11 and 13), and PC back on the instruction.
+    and     r7, r7, #FS | FZ | FC
+    orr     r7, r7, #FPV
+    ldr     r1, [r11, #O_R16ADDR]
+    mov     r0, r1, lsr #8
+    and     r0, r0, #FX | FY
+    orr     r7, r7, r0
+    sub     r4, r4, #2
+    NEXT0
+2:
+    .endif
     and     r7, r7, #FS | FZ | FC
     orrne   r7, r7, #FPV
     add     r1, r1, r6                  @ n = the byte + A: bit 3 of n, and bit 1 as bit 5
@@ -1818,23 +1841,6 @@ op_add_hl_3:
     orr     r7, r7, r0
     and     r0, r1, #0x02
     orr     r7, r7, r0, lsl #4
-    .if \repeat
-    cmp     r8, #0
-    beq     2f
-    ldr     r1, [r11, #O_R16ADDR]
-    add     r0, r1, #1
-    strh    r0, [r11, #S_WZ]
-    bic     r7, r7, #FX | FY
-    mov     r0, r1, lsr #8
-    and     r0, r0, #FX | FY
-    orr     r7, r7, r0
-    subs    r5, r5, #21
-    addgt   lr, lr, #2                  @ going round again fetches ED and its opcode again
-    bgt     1b
-    sub     r4, r4, #2
-    NEXT0
-2:
-    .endif
     NEXT    16
     .endm
 
