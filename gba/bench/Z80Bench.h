@@ -42,7 +42,8 @@ inline constexpr int kFrames = 10;
 // The instruction mix: a game's object loop. Eight 4-byte records (y, x, dy, tile) move
 // through IX, each drawn by a subroutine that stores into a RAM table and writes the video
 // chip's data port; then a block copy, a 16-bit counter, a BCD score and a sound-chip write.
-// It is the machine's cartridge, run from 8000h (read in place from the GBA's ROM), with the
+// It is the machine's cartridge, run from 8000h (from a copy in EWRAM, as the cartridge program
+// runs cartridges of 32 KiB or less), with the
 // console's RAM at 6000h-63FFh, mirrored up to 7FFFh. It has no header: the benchmark starts it
 // directly instead of through the BIOS.
 inline constexpr std::uint16_t kMixOrigin = 0x8000;
@@ -125,10 +126,11 @@ constexpr MixPage MakeMixPage() {
 inline constexpr MixPage kMixPage = MakeMixPage();
 static_assert(sizeof kMixCode <= sizeof kMixPage.bytes);
 
-// A freshly loaded machine with the mix as its cartridge, at the mix's first instruction.
-inline void PrepareMix(rix::emu::Machine& machine) {
+// A freshly loaded machine with the mix as its cartridge, at the mix's first instruction. The
+// GBA image passes a copy in EWRAM, where the cartridge program runs small cartridges from.
+inline void PrepareMix(rix::emu::Machine& machine, const std::uint8_t* page = kMixPage.bytes) {
     rix::emu::MachineConfig config;
-    config.rom = kMixPage.bytes;
+    config.rom = page;
     config.romSize = sizeof kMixPage.bytes;
     machine.Load(config);
     // As the GBA layer runs it: the sound chip's registers are played by the GBA's own
