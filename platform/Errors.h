@@ -16,15 +16,16 @@ inline constexpr std::string_view kStreamWriteError = "Stream write error";
 inline constexpr std::string_view kStreamReadError = "Stream read error";
 inline constexpr std::string_view kNotValidInteger = "'%s' is not a valid integer value";
 inline constexpr std::string_view kResourceNotFound = "Resource %s not found";
+inline constexpr std::string_view kNotASettingsFile = "%s is not a settings file";
 // Texts of the file I/O errors met while adding ROM files, by error code.
-inline constexpr std::string_view kFileNotFound = "File not found";                // 2
-inline constexpr std::string_view kInvalidFilename = "Invalid filename";           // 3
-inline constexpr std::string_view kTooManyOpenFiles = "Too many open files";       // 4
-inline constexpr std::string_view kFileAccessDenied = "File access denied";        // 5
-inline constexpr std::string_view kReadBeyondEnd = "Read beyond end of file";      // 100
-inline constexpr std::string_view kDiskFull = "Disk full";                         // 101
-inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input";  // 106
-inline constexpr std::string_view kIoErrorCode = "I/O error %d";                   // others
+inline constexpr std::string_view kFileNotFound = "File not found";               // 2
+inline constexpr std::string_view kInvalidFilename = "Invalid filename";          // 3
+inline constexpr std::string_view kTooManyOpenFiles = "Too many open files";      // 4
+inline constexpr std::string_view kFileAccessDenied = "File access denied";       // 5
+inline constexpr std::string_view kReadBeyondEnd = "Read beyond end of file";     // 100
+inline constexpr std::string_view kDiskFull = "Disk full";                        // 101
+inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input"; // 106
+inline constexpr std::string_view kIoErrorCode = "I/O error %d";                  // others
 } // namespace msg
 
 // Replaces the first "%s" with `arg`.
@@ -33,8 +34,16 @@ std::string FormatText(std::string_view pattern, std::string_view arg);
 std::string FormatText(std::string_view pattern, long value);
 
 // Which kind of failure an error is, for callers that must tell them apart.
-enum class ErrorKind { OpenFile, CreateFile, WriteStream, ReadStream, Convert, Resource, InOut,
-                       Other };
+enum class ErrorKind {
+    OpenFile,
+    CreateFile,
+    WriteStream,
+    ReadStream,
+    Convert,
+    Resource,
+    InOut,
+    Other
+};
 
 class RixError : public std::runtime_error {
 public:
@@ -53,6 +62,8 @@ RixError StreamWriteError();
 RixError StreamReadError();
 RixError NotValidInteger(std::string_view text);
 RixError ResourceNotFound(std::string_view name);
+// A file that holds no settings text (binary bytes, or no line of settings syntax).
+RixError NotASettingsFile(std::string_view path);
 // The file I/O error of a code (2 file not found, 5 access denied, 100 read beyond end, ...).
 RixError InOutError(int code);
 std::string InOutErrorText(int code);

@@ -21,6 +21,9 @@ class File {
 public:
     // Opens an existing file; fails with "Cannot open file %s" (the path as given).
     static File OpenRead(const std::string& path, Share share);
+    // The same, but while another program holds a lock that keeps this share out, tries again
+    // for up to `waitMs` milliseconds.
+    static File OpenReadWaiting(const std::string& path, Share share, int waitMs);
     static File OpenReadWrite(const std::string& path, Share share);
 
     File(File&& other) noexcept;
@@ -58,8 +61,10 @@ private:
 class AtomicFile {
 public:
     // Fails with "Cannot create file %s" (`errorPath` in place of %s) when the directory is
-    // missing or read-only, or the target is read-only or held open by another process.
-    static AtomicFile Create(const std::string& target, const std::string& errorPath);
+    // missing or read-only, or the target is read-only or held open by another process (unless
+    // the caller holds the target's PathLock itself: `targetLocked`).
+    static AtomicFile Create(const std::string& target, const std::string& errorPath,
+                             bool targetLocked = false);
 
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&&) = delete;
@@ -68,7 +73,6 @@ public:
     ~AtomicFile();
 
     File& Stream() { return file_; }
-    const std::string& TemporaryPath() const { return temp_; }
     // Renames over the target, after making the data durable when `durable` (what cannot be
     // made again, like the settings); "Stream write error" when the data cannot be flushed,
     // "Cannot create file %s" when the rename fails.
@@ -77,10 +81,60 @@ public:
 private:
     AtomicFile(File file, std::string temp, std::string target, std::string errorPath);
     File file_;
+    // Empty while the data sits in an unnamed file (O_TMPFILE), which a crash cannot leave
+    // behind; named only at Commit, just before the rename.
     std::string temp_;
     std::string target_;
     std::string errorPath_;
     bool committed_ = false;
+};
+
+// Programs that share a file (the settings file) take turns through an exclusive lock on it.
+// Saves replace the file by rename, so the lock ends up on whatever file the path names once it
+// is held: a lock won on a file that was renamed away meanwhile is let go and taken again. A
+// missing file is created empty to be locked, and removed on release if it is still empty and
+// still there.
+class PathLock {
+public:
+    // Waits up to `waitMs` milliseconds for the lock (negative: as long as it takes). Without
+    // the lock, Busy() tells whether another program held it all that time; otherwise the path
+    // cannot be locked (no regular file, a folder that cannot be written to) and whoever goes
+    // on meets the real error.
+    static PathLock Acquire(const std::string& path, int waitMs);
+
+    PathLock() = default;
+    PathLock(PathLock&& other) noexcept;
+    PathLock& operator=(PathLock&& other) noexcept;
+    PathLock(const PathLock&) = delete;
+    PathLock& operator=(const PathLock&) = delete;
+    ~PathLock();
+
+    bool Held() const { return fd_ >= 0; }
+    bool Busy() const { return busy_; }
+    // The lock made the file: nothing was there before.
+    bool Created() const { return created_; }
+    // The locked file's bytes.
+    std::string ReadAll() const;
+    void Release();
+
+private:
+    int fd_ = -1;
+    bool created_ = false;
+    bool busy_ = false;
+    std::string path_;
+};
+
+// What tells one state of a file from another: where it lies, its size and its times. A file
+// replaced by rename, or rewritten in place, has another stamp.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    static FileStamp Of(const std::string& path);
+    bool operator==(const FileStamp&) const = default;
 };
 
 // Reads a whole file the way the ROM list adds one: failures are file I/O errors by code

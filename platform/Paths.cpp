@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <vector>
 
@@ -29,7 +30,20 @@ bool DirectoryExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateDirectoryLevel(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+PathKind KindOfPath(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        return S_ISREG(st.st_mode) ? PathKind::File : PathKind::Other;
+    }
+    if (errno == ENOENT && DirectoryExists(DirectoryOf(path))) {
+        return PathKind::Missing;
+    }
+    return PathKind::Unreachable;
+}
+
+bool CreateDirectoryLevel(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
 
 bool IsReadOnlyPath(const std::string& path) {
     struct stat st {};

@@ -12,6 +12,11 @@ std::string CurrentDirectory();
 // A regular file (a directory of that name counts as no file).
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// What a path names: a regular file, nothing (in a folder that exists), something else (a
+// directory, a device, a FIFO), or nothing that can be looked at (a folder that does not exist
+// or may not be entered).
+enum class PathKind { File, Missing, Other, Unreachable };
+PathKind KindOfPath(const std::string& path);
 // Creates the last level of `path` only; returns false when that fails.
 bool CreateDirectoryLevel(const std::string& path);
 // Read-only in the sense of the file's own protection; the superuser, whom the system never

@@ -13,7 +13,9 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
 std::string_view Trim(std::string_view text) {
     std::size_t begin = 0;
@@ -37,13 +39,82 @@ bool KeyOf(std::string_view line, std::string_view& key) {
     return true;
 }
 
+// A file's text is settings text unless it holds a NUL byte, or has content but not one line
+// of settings syntax (a section header, an entry or a comment): a ROM or another binary file
+// given by mistake is no settings file, and must not be written over.
+bool IsSettingsText(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    bool content = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string_view line = Trim(text.substr(at, end - at));
+        at = end + 1;
+        if (line.empty()) {
+            continue;
+        }
+        content = true;
+        if (line.front() == ';' || line.find('=') != std::string_view::npos ||
+            (line.size() >= 2 && line.front() == '[' && line.back() == ']')) {
+            return true;
+        }
+    }
+    return !content;
+}
+
+// Editors on some systems begin UTF-8 files with a byte-order mark; it belongs to no line.
+std::string_view WithoutByteOrderMark(std::string_view text) {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    return text.substr(0, kMark.size()) == kMark ? text.substr(kMark.size()) : text;
+}
+
 } // namespace
 
-TMemIniFile::TMemIniFile(const std::string& fileName) : TCustomIniFile(fileName) {
-    if (fileName.empty() || !FileExists(fileName)) {
+TMemIniFile::TMemIniFile(const std::string& fileName, SettingsSharing sharing)
+    : TCustomIniFile(fileName), sharing_(sharing) {
+    if (fileName.empty()) {
         return;
     }
-    File file = File::OpenRead(fileName, Share::DenyWrite);
+    if (sharing == SettingsSharing::HoldUntilSaved) {
+        held_ = PathLock::Acquire(fileName, -1);
+    }
+    std::string text;
+    if (held_.Held()) {
+        if (held_.Created()) {
+            return; // nothing was there: the lock made the (empty) file
+        }
+        text = held_.ReadAll();
+        loadedStamp_ = FileStamp::Of(fileName);
+    } else {
+        // Only "nothing there" makes an empty document; what cannot be read is an error, so
+        // that nothing is built from, or written over, settings that were not read.
+        switch (KindOfPath(fileName)) {
+        case PathKind::Missing:
+            return;
+        case PathKind::Other:
+        case PathKind::Unreachable:
+            throw CannotOpenFile(fileName);
+        case PathKind::File:
+            break;
+        }
+        File file = File::OpenReadWaiting(fileName, Share::DenyWrite, kTurnWaitMs);
+        text = ReadFileText(file);
+        loadedStamp_ = FileStamp::Of(fileName); // still open: no save can come between
+        file.Close();
+    }
+    const std::string_view settings = WithoutByteOrderMark(text);
+    if (!IsSettingsText(settings)) {
+        throw NotASettingsFile(fileName);
+    }
+    LoadText(settings);
+}
+
+std::string TMemIniFile::ReadFileText(File& file) const {
     std::string text(static_cast<std::size_t>(file.Size()), '\0');
     text.resize(file.ReadSome(text.data(), text.size()));
     // A file that grew since its size was taken is read to its end.
@@ -51,8 +122,7 @@ TMemIniFile::TMemIniFile(const std::string& fileName) : TCustomIniFile(fileName)
     while (std::size_t got = file.ReadSome(chunk, sizeof chunk)) {
         text.append(chunk, got);
     }
-    file.Close();
-    LoadText(text);
+    return text;
 }
 
 std::unique_ptr<TMemIniFile> TMemIniFile::FromText(const std::string& fileName,
@@ -163,6 +233,7 @@ std::string TMemIniFile::ReadEntry(std::string_view section, std::string_view ke
 
 void TMemIniFile::WriteEntry(std::string_view section, std::string_view key,
                              std::string_view value) {
+    changes_.push_back({false, std::string(section), std::string(key), std::string(value)});
     Section* found = FindSection(section);
     if (found == nullptr) {
         found = &AppendSection(section);
@@ -194,6 +265,17 @@ void TMemIniFile::DeleteEntry(std::string_view section, std::string_view key) {
     }
     found->lines.erase(found->lines.begin() + static_cast<std::ptrdiff_t>(index));
     found->keyIndexValid = false; // later lines moved up
+    changes_.push_back({true, std::string(section), std::string(key), {}});
+}
+
+void TMemIniFile::Replay(const std::vector<Change>& changes) {
+    for (const Change& change : changes) {
+        if (change.erase) {
+            DeleteEntry(change.section, change.key);
+        } else {
+            WriteEntry(change.section, change.key, change.value);
+        }
+    }
 }
 
 std::string TMemIniFile::SaveText() const {
@@ -221,9 +303,44 @@ std::string TMemIniFile::SaveText() const {
 }
 
 void TMemIniFile::SaveDocument() {
-    const std::string text = SaveText();
+    // Our turn on the file: held since the load, or taken now.
+    PathLock turn;
+    if (!held_.Held()) {
+        turn = PathLock::Acquire(FileName(), kTurnWaitMs);
+        if (turn.Busy()) {
+            throw CannotCreateFile(FileName()); // another program kept it all that time
+        }
+    }
+    PathLock& lock = held_.Held() ? held_ : turn;
+    // Changed on disk since this document read or wrote it? (An empty file made only to be
+    // locked is no change.)
+    const bool changed = lock.Held() && !(lock.Created() && !loadedStamp_.exists) &&
+                         !(FileStamp::Of(FileName()) == loadedStamp_);
+    if (!changed) {
+        WriteDocument(SaveText(), lock.Held());
+    } else {
+        // Another program saved meanwhile: our changes go onto what it wrote.
+        File file = File::OpenRead(FileName(), Share::DenyNone);
+        const std::string text = ReadFileText(file);
+        file.Close();
+        const std::string_view settings = WithoutByteOrderMark(text);
+        if (!IsSettingsText(settings)) {
+            throw NotASettingsFile(FileName());
+        }
+        std::unique_ptr<TMemIniFile> merged = FromText(FileName(), settings);
+        merged->Replay(changes_);
+        WriteDocument(merged->SaveText(), true);
+        sections_ = std::move(merged->sections_);
+        sectionIndex_ = std::move(merged->sectionIndex_);
+    }
+    changes_.clear();
+    loadedStamp_ = FileStamp::Of(FileName());
+    held_.Release(); // a held turn ends with the save
+}
+
+void TMemIniFile::WriteDocument(const std::string& text, bool locked) {
     // Written beside the file and renamed over it: a failed or short write keeps the old file.
-    AtomicFile out = AtomicFile::Create(FileName(), FileName());
+    AtomicFile out = AtomicFile::Create(FileName(), FileName(), locked);
     out.Stream().WriteAll(text.data(), text.size());
     out.Commit();
 }

@@ -1,5 +1,5 @@
-#include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 
 #include "support/TempDir.h"
@@ -9,7 +9,11 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
 
 namespace rix {
 namespace {
@@ -103,8 +107,7 @@ TEST(AtomicFile, RefusesWhatCannotBeCreated) {
 
     for (const std::string& target :
          {readOnly, dir / "missing/x.ini", dir / "locked/x.ini", held, dir.Path().string()}) {
-        EXPECT_EQ(ErrorOf([&] { AtomicFile::Create(target, "shown"); }),
-                  "Cannot create file shown")
+        EXPECT_EQ(ErrorOf([&] { AtomicFile::Create(target, "shown"); }), "Cannot create file shown")
             << target;
     }
     EXPECT_EQ(ReadFileText(readOnly), "keep");
@@ -165,6 +168,78 @@ TEST(ReadWholeFileForAdd, ReportsFileIoErrorsByCode) {
     EXPECT_EQ(ErrorOf([&] { ReadWholeFileForAdd(dir / "rom/x"); }), "Invalid filename");
     ForeignLock writer(dir / "rom", LOCK_EX);
     EXPECT_EQ(ErrorOf([&] { ReadWholeFileForAdd(dir / "rom"); }), "I/O error 32");
+}
+
+TEST(ReadWholeFileForAdd, RefusesWhatIsNoRegularFileAtOnce) {
+    // A FIFO would wait for a writer forever, a device never end: neither is waited on or read.
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    for (const std::string& path : {dir / "fifo", std::string("/dev/zero"), dir.Path().string()}) {
+        EXPECT_EQ(ErrorOf([&] { ReadWholeFileForAdd(path); }), "Invalid filename") << path;
+        EXPECT_EQ(ErrorOf([&] { File::OpenRead(path, Share::DenyWrite); }),
+                  "Cannot open file " + path);
+    }
+}
+
+TEST(AtomicFile, TheSuperuserSavingAnotherUsersFileLeavesItTheirs) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs the superuser to give the file away";
+    }
+    TempDir dir;
+    const std::string target = dir / "Rix.INI";
+    WriteFileText(target, "old");
+    ASSERT_EQ(::chown(target.c_str(), 12345, 23456), 0);
+    AtomicFile out = AtomicFile::Create(target, target);
+    out.Stream().WriteAll("new", 3);
+    out.Commit();
+    struct stat st {};
+    ::stat(target.c_str(), &st);
+    EXPECT_EQ(st.st_uid, 12345u);
+    EXPECT_EQ(st.st_gid, 23456u);
+}
+
+TEST(AtomicFile, AKilledWriterLeavesNoPartOfItsFileBehind) {
+    // The child writes a large file in chunks and tells the parent before each; the parent
+    // kills it right after the k-th message, for many k. Whatever the moment, the target is the
+    // old file or the complete new one, and no temporary file is left, unless the kill came
+    // between naming the complete file and the rename: then that file is complete.
+    TempDir dir;
+    const std::string target = dir / "Rix.gba";
+    constexpr int kChunks = 24;
+    const std::string chunk(256 * 1024, 'n');
+    const std::size_t complete = chunk.size() * kChunks;
+    for (int killAt = 0; killAt <= kChunks; killAt += 3) {
+        SCOPED_TRACE(killAt);
+        WriteFileText(target, "old");
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(pipeFds[0]);
+            AtomicFile out = AtomicFile::Create(target, target);
+            for (int i = 0; i < kChunks; ++i) {
+                const char tick = 'k';
+                [[maybe_unused]] const ssize_t told = ::write(pipeFds[1], &tick, 1);
+                out.Stream().WriteAll(chunk.data(), chunk.size());
+            }
+            out.Commit(false);
+            ::_exit(0);
+        }
+        ::close(pipeFds[1]);
+        char tick = 0;
+        for (int i = 0; i <= killAt && ::read(pipeFds[0], &tick, 1) == 1; ++i) {
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ::close(pipeFds[0]);
+        const std::string now = ReadFileText(target);
+        EXPECT_TRUE(now == "old" || now.size() == complete);
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+            if (entry.path() != target) {
+                EXPECT_EQ(entry.file_size(), complete) << entry.path();
+            }
+        }
+    }
 }
 
 TEST(Paths, SplitsAtTheLastSeparator) {
