@@ -1,5 +1,8 @@
 // Settings document: load, one lookup per section, one write, save, for growing documents of
-// ROM sections (five keys each). Times per operation and per section show the growth.
+// ROM sections (five keys each). Times per operation and per section show the growth. The save
+// is also set against a plain write of the same text through an atomic file (what a save costs
+// without taking turns with other programs), and a save that merges another program's change.
+#include "platform/File.h"
 #include "settings/IniFile.h"
 
 #include <chrono>
@@ -34,13 +37,14 @@ int main() {
     const auto dir = std::filesystem::temp_directory_path() / "rix-bench-settings";
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "Rix.INI").string();
-    std::printf("%9s %10s %12s %10s %10s %14s\n", "sections", "load ms", "lookups ms",
-                "write us", "save ms", "load+save ns/section");
+    std::printf("%9s %10s %12s %10s %10s %10s %8s %10s %14s\n", "sections", "load ms", "lookups ms",
+                "write us", "save ms", "plain ms", "save/plain", "merge ms",
+                "load+save ns/section");
     double base = 0;
     for (int sections : {100, 1000, 10000, 100000}) {
         std::ofstream(path, std::ios::binary) << Document(sections);
         const int repeats = sections >= 100000 ? 3 : sections >= 10000 ? 10 : 100;
-        double load = 1e9, lookups = 1e9, write = 1e9, save = 1e9;
+        double load = 1e9, lookups = 1e9, write = 1e9, save = 1e9, plain = 1e9, merge = 1e9;
         for (int r = 0; r < repeats; ++r) {
             auto t = Clock::now();
             rix::TMemIniFile ini(path);
@@ -65,14 +69,34 @@ int main() {
             t = Clock::now();
             ini.SaveDocument();
             save = std::min(save, Seconds(t));
+
+            t = Clock::now();
+            {
+                const std::string text = ini.SaveText();
+                rix::AtomicFile out = rix::AtomicFile::Create(path, path);
+                out.Stream().WriteAll(text.data(), text.size());
+                out.Commit();
+            }
+            plain = std::min(plain, Seconds(t));
+
+            // Another program saves a change meanwhile: this save reads it and merges.
+            {
+                rix::TMemIniFile other(path);
+                other.WriteEntry("Settings", "LastDir", "/other/");
+                other.SaveDocument();
+            }
+            ini.WriteEntry(names[names.size() / 3], "Collision Detection", "3");
+            t = Clock::now();
+            ini.SaveDocument();
+            merge = std::min(merge, Seconds(t));
         }
         const double perSection = (load + save) / sections * 1e9;
         if (base == 0) {
             base = perSection;
         }
-        std::printf("%9d %10.3f %12.3f %10.3f %10.3f %10.0f (%.2fx of 100)\n", sections,
-                    load * 1e3, lookups * 1e3, write * 1e6, save * 1e3, perSection,
-                    perSection / base);
+        std::printf("%9d %10.3f %12.3f %10.3f %10.3f %10.3f %8.2fx %10.3f %10.0f (%.2fx of 100)\n",
+                    sections, load * 1e3, lookups * 1e3, write * 1e6, save * 1e3, plain * 1e3,
+                    save / plain, merge * 1e3, perSection, perSection / base);
         if (sections == 10000) {
             std::printf("          a dialog pick on a 10,000-section document saves in %.2f ms\n",
                         save * 1e3);
