@@ -231,9 +231,28 @@ std::string TMemIniFile::ReadEntry(std::string_view section, std::string_view ke
     return line->substr(line->find('=') + 1);
 }
 
-void TMemIniFile::WriteEntry(std::string_view section, std::string_view key,
-                             std::string_view value) {
-    changes_.push_back({false, std::string(section), std::string(key), std::string(value)});
+namespace {
+
+// A line break inside a name or value would make a line of its own on the next load: another
+// entry or section, written by whoever chose the text (a folder's name, say). None is stored.
+std::string WithoutLineBreaks(std::string_view text) {
+    std::string kept(text);
+    for (char& c : kept) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return kept;
+}
+
+} // namespace
+
+void TMemIniFile::WriteEntry(std::string_view sectionText, std::string_view keyText,
+                             std::string_view valueText) {
+    const std::string section = WithoutLineBreaks(sectionText);
+    const std::string key = WithoutLineBreaks(keyText);
+    const std::string value = WithoutLineBreaks(valueText);
+    changes_.push_back({false, section, key, value});
     Section* found = FindSection(section);
     if (found == nullptr) {
         found = &AppendSection(section);

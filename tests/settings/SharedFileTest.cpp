@@ -141,6 +141,25 @@ TEST(SharedSettings, ADocumentDroppedWithoutSavingLeavesNoFileItMadeToLock) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+TEST(SettingsFile, ALineBreakInANameOrValueNeverMakesALineOfItsOwn) {
+    TempDir dir;
+    const std::string path = dir / "Rix.INI";
+    {
+        TMemIniFile ini(path);
+        ini.WriteEntry("Settings", "LastDir", "/roms/a\nRixBinary=/tmp/evil/");
+        ini.WriteEntry("ABCD0001", "Filename", "evil\r\nCycle Count=x.rom");
+        ini.WriteEntry("x]\n[Settings", "k\nRixBinary", "v");
+        ini.SaveDocument();
+    }
+    TMemIniFile back(path);
+    EXPECT_EQ(back.ReadEntry("Settings", "RixBinary", "none"), "none");
+    EXPECT_EQ(back.ReadEntry("Settings", "LastDir", ""), "/roms/a RixBinary=/tmp/evil/");
+    EXPECT_EQ(back.ReadEntry("ABCD0001", "Cycle Count", "none"), "none");
+    std::vector<std::string> names;
+    back.ListSections(names);
+    EXPECT_EQ(names, (std::vector<std::string>{"Settings", "ABCD0001", "x] [Settings"}));
+}
+
 TEST(SettingsFile, WhatIsNoSettingsFileIsReportedAndKeptAsItIs) {
     TempDir dir;
     std::string binary;
