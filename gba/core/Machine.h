@@ -151,8 +151,7 @@ public:
     // non-null the sound chip's output is written there at `sampleRate` Hz (at most
     // MaxSamplesPerFrame) and the count is returned; otherwise the chip is only clocked (see
     // SetSoundClocked) and 0 is returned.
-    RIX_IWRAM_CODE size_t RunFrame(VideoRenderer& renderer, int16_t* samples = nullptr,
-                                   uint32_t sampleRate = 0);
+    size_t RunFrame(VideoRenderer& renderer, int16_t* samples = nullptr, uint32_t sampleRate = 0);
     // The same with the host's line renderer into `picture` (256 x 192 palette indices), or
     // with nothing drawn when `picture` is null.
     size_t RunFrame(uint8_t* picture, int16_t* samples = nullptr, uint32_t sampleRate = 0);

@@ -214,7 +214,7 @@ void Vdp::FrameSpriteStatus(bool coincidence) {
             }
         }
         if (coincidence && selection.count >= 2 && !(status_ & kStatusCoincidence) &&
-            SpritePixels(selection, nullptr)) {
+            SpritesOverlap(selection)) {
             status_ |= kStatusCoincidence;
         }
     }
@@ -326,9 +326,70 @@ void Vdp::SpriteStatusLine(int line, bool coincidence) {
             status_ = static_cast<uint8_t>((status_ & 0xE0) | selection.last);
         }
     }
-    if (coincidence && SpritePixels(selection, nullptr)) {
+    if (coincidence && SpritesOverlap(selection)) {
         status_ |= kStatusCoincidence;
     }
+}
+
+namespace {
+// Each bit of a nibble twice: abcd -> aabbccdd.
+RIX_IWRAM_TABLE constexpr uint8_t kDoubledNibbles[16] = {
+    0x00, 0x03, 0x0C, 0x0F, 0x30, 0x33, 0x3C, 0x3F, 0xC0, 0xC3, 0xCC, 0xCF, 0xF0, 0xF3, 0xFC, 0xFF};
+} // namespace
+
+bool Vdp::SpritesOverlap(const SpriteLine& selection) const {
+    if (selection.count < 2) {
+        return false;
+    }
+    const uint8_t* attributes = &vram_[SpriteAttributeTable()];
+    const uint8_t* patterns = &vram_[SpritePatternTable()];
+    const bool large = regs_[1] & kR1Size;
+    const int magShift = regs_[1] & kR1Mag;
+    // Each sprite's pattern pixels on the line, the leftmost in bit 31, and where that pixel
+    // lies; pixels off the line's 256 take no part.
+    uint32_t masks[kSpritesPerLine];
+    int xs[kSpritesPerLine];
+    int n = 0;
+    for (int k = 0; k < selection.count; ++k) {
+        const uint8_t* a = &attributes[selection.shown[k] * 4];
+        const uint8_t name = large ? (a[2] & 0xFC) : a[2];
+        const uint8_t* pattern = &patterns[name * 8 + selection.row[k]];
+        uint32_t bits = large ? ((pattern[0] << 8) | pattern[16]) : (pattern[0] << 8);
+        if (!bits) {
+            continue;
+        }
+        uint32_t mask = bits << 16;
+        if (magShift) {
+            // Every pattern bit covers two pixels: each nibble becomes a byte.
+            mask = uint32_t(kDoubledNibbles[bits >> 12]) << 24 |
+                   uint32_t(kDoubledNibbles[(bits >> 8) & 15]) << 16 |
+                   uint32_t(kDoubledNibbles[(bits >> 4) & 15]) << 8 | kDoubledNibbles[bits & 15];
+        }
+        int x = a[1] - ((a[3] & kSpriteEarlyClock) ? 32 : 0);
+        if (x < 0) {
+            mask = x > -32 ? mask << -x : 0;
+            x = 0;
+        }
+        if (x > kWidth - 32) {
+            mask &= ~0u << (x + 32 - kWidth);
+        }
+        if (!mask) {
+            continue;
+        }
+        for (int j = 0; j < n; ++j) {
+            const int d = x - xs[j];
+            if (d >= 32 || d <= -32) {
+                continue;
+            }
+            if ((d >= 0 ? (masks[j] << d) & mask : (mask << -d) & masks[j]) != 0) {
+                return true;
+            }
+        }
+        masks[n] = mask;
+        xs[n] = x;
+        ++n;
+    }
+    return false;
 }
 
 bool Vdp::SpritePixels(const SpriteLine& selection, uint8_t* out) const {

@@ -197,10 +197,13 @@ private:
         int fifth = -1;
         int last = 0;
     };
-    SpriteLine SelectSprites(int line) const;
+    RIX_IWRAM_CODE SpriteLine SelectSprites(int line) const;
     // Draws the selection's pixels into `out` (when not null); returns whether two of them
     // overlap (the coincidence), stopping at the first overlap when nothing is drawn.
-    RIX_IWRAM_CODE bool SpritePixels(const SpriteLine& selection, uint8_t* out) const;
+    RIX_VDP_DRAW bool SpritePixels(const SpriteLine& selection, uint8_t* out) const;
+    // The coincidence alone, what the status needs: whether two of the selection's sprites have
+    // pattern pixels at one place on the line, worked out on masks of their pixels.
+    RIX_IWRAM_CODE bool SpritesOverlap(const SpriteLine& selection) const;
     // The line's part of the status: 5S and the number, and C when `coincidence`.
     void SpriteStatusLine(int line, bool coincidence);
     RIX_IWRAM_CODE void FrameSpriteStatus(bool coincidence);

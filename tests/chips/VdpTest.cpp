@@ -329,6 +329,76 @@ TEST(VdpStatus, PerFrameStatusIsWhatTheLinesGiveInTurn) {
     }
 }
 
+// The coincidence line by line against the rule written out pixel by pixel: the first four
+// sprites on the line before the terminator, each pattern pixel (magnified, clipped to the
+// line's 256, early clock 32 to the left) marked, C when two marks meet. Random tables with
+// sprites bunched on the line's edges and on each other.
+TEST(VdpStatus, CoincidenceIsTwoSpritesPatternPixelsMeetingOnTheLine) {
+    uint32_t seed = 0x13579BDFu;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<uint8_t>(seed >> 24);
+    };
+    for (int round = 0; round < 400; ++round) {
+        Vdp vdp;
+        const uint8_t r1 = static_cast<uint8_t>(0x40 | (round & 3));
+        SetRegisters(vdp, {0x00, r1, 0x06, 0x80, 0x00, 0x36, 0x07, 0x01});
+        std::vector<uint8_t> patterns(0x800);
+        const uint8_t density = next();
+        for (uint8_t& b : patterns) {
+            b = (next() < density) ? next() : 0;
+        }
+        std::vector<uint8_t> table(128);
+        const uint8_t centre = next();
+        for (int i = 0; i < 32; ++i) {
+            table[i * 4] = static_cast<uint8_t>(centre + next() % 40);
+            if (table[i * 4] == 208) {
+                table[i * 4] = 207;
+            }
+            const uint8_t edge = static_cast<uint8_t>((round & 8) ? 224 + next() % 32 : next());
+            table[i * 4 + 1] = (next() & 1) ? edge : next();
+            table[i * 4 + 2] = next();
+            table[i * 4 + 3] = static_cast<uint8_t>(next() & 0x8F);
+        }
+        SetWriteAddress(vdp, 0x3800);
+        for (uint8_t b : patterns) {
+            vdp.WriteData(b);
+        }
+        SetWriteAddress(vdp, 0x1B00);
+        for (uint8_t b : table) {
+            vdp.WriteData(b);
+        }
+        const bool large = r1 & 2;
+        const int mag = r1 & 1;
+        const unsigned height = (large ? 16u : 8u) << mag;
+        for (int line = 0; line < Vdp::kActiveLines; ++line) {
+            bool expected = false;
+            std::vector<int> marks(256, 0);
+            int shown = 0;
+            for (int i = 0; i < 32 && table[i * 4] != 208 && shown < 4; ++i) {
+                const unsigned row = static_cast<unsigned>(line - table[i * 4] - 1) & 0xFF;
+                if (row >= height) {
+                    continue;
+                }
+                ++shown;
+                const uint8_t name = large ? (table[i * 4 + 2] & 0xFC) : table[i * 4 + 2];
+                const int x0 = table[i * 4 + 1] - ((table[i * 4 + 3] & 0x80) ? 32 : 0);
+                for (int px = 0; px < (large ? 16 : 8) << mag; ++px) {
+                    const int column = px >> mag;
+                    const uint8_t byte = patterns[name * 8 + (row >> mag) + (column >= 8 ? 16 : 0)];
+                    const int x = x0 + px;
+                    if ((byte & (0x80 >> (column & 7))) && x >= 0 && x < 256 && marks[x]++) {
+                        expected = true;
+                    }
+                }
+            }
+            vdp.ScanLine(line);
+            ASSERT_EQ((vdp.ReadStatus() & Vdp::kStatusCoincidence) != 0, expected)
+                << "round " << round << " line " << line;
+        }
+    }
+}
+
 TEST(VdpStatus, PerFrameStatusStillDrawsSprites) {
     Vdp perLine, perFrame;
     perFrame.SetSpriteStatus(Vdp::SpriteStatus::kPerFrame);
