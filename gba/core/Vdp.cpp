@@ -40,6 +40,13 @@ void Vdp::Reset() {
     readBuffer_ = 0;
     firstByte_ = 0;
     latch_ = false;
+    spriteTable_ = SpriteAttributeTable();
+    ForgetLineSprites();
+}
+
+void Vdp::ForgetLineSprites() {
+    memset(lineSprites_, 0, sizeof lineSprites_);
+    linesMarked_ = false;
 }
 
 void Vdp::WriteControl(uint8_t value) {
@@ -53,9 +60,17 @@ void Vdp::WriteControl(uint8_t value) {
     }
     latch_ = false;
     address_ = static_cast<uint16_t>(((value & 0x3F) << 8) | firstByte_);
+    if (static_cast<unsigned>(address_) < spriteTable_ + kSpriteCount * 4u) {
+        // Data written from here on may reach the sprite attribute table.
+        ++spriteTableWrites_;
+    }
     if (value & 0x80) {
         const int index = value & 0x07;
         regs_[index] = firstByte_ & kVdpRegisters[index].mask;
+        if (index == 1 || index == 5) {
+            ++spriteTableWrites_; // sprite size, magnification or the table's place
+            spriteTable_ = SpriteAttributeTable();
+        }
     } else if (!(value & 0x40)) {
         // Read setup: the chip fetches ahead so the first data read already has its byte.
         readBuffer_ = vram_[address_];
@@ -169,54 +184,18 @@ void Vdp::FrameSpriteStatus(bool coincidence) {
     // What the chip works out line by line, in one pass: each sprite before the terminator
     // marks the lines it covers, and only lines with two or more sprites need their pixels
     // looked at. The result is the one the lines would give in turn (a test holds it to that).
-    const uint8_t* attributes = &vram_[SpriteAttributeTable()];
-    const int magShift = regs_[1] & kR1Mag;
-    const unsigned height = ((regs_[1] & kR1Size) ? 16u : 8u) << magShift;
-    int sprites = 0;
-    for (; sprites < kSpriteCount; ++sprites) {
-        const uint8_t y = attributes[sprites * 4];
-        if (y == kSpriteTerminator) {
-            break;
-        }
-        // Y is the line above the sprite's first; the chip compares in 8 bits.
-        const unsigned first = (y + 1u) & 0xFF;
-        for (unsigned row = 0; row < height; ++row) {
-            const unsigned line = (first + row) & 0xFF;
-            if (line < static_cast<unsigned>(kActiveLines)) {
-                lineSprites_[line] |= 1u << sprites;
-            }
-        }
-    }
-    // Without a fifth sprite on a line, the scan ends at the terminator (or after sprite 31).
-    const int last = sprites < kSpriteCount ? sprites : kSpriteCount - 1;
+    const int last = MarkSprites();
     for (int line = 0; line < kActiveLines; ++line) {
-        uint32_t mask = lineSprites_[line];
+        const uint32_t mask = lineSprites_[line];
         lineSprites_[line] = 0;
-        SpriteLine selection;
-        while (mask != 0 && selection.count <= kSpritesPerLine) {
-            const int index = __builtin_ctz(mask);
-            mask &= mask - 1;
-            if (selection.count == kSpritesPerLine) {
-                selection.fifth = index;
-                break;
-            }
-            const unsigned row = static_cast<unsigned>(line - attributes[index * 4] - 1) & 0xFF;
-            selection.shown[selection.count] = index;
-            selection.row[selection.count] = row >> magShift;
-            ++selection.count;
-        }
-        if (!(status_ & kStatusFifthSprite)) {
-            if (selection.fifth >= 0) {
-                status_ =
-                    static_cast<uint8_t>((status_ & 0xE0) | kStatusFifthSprite | selection.fifth);
-            } else {
+        if ((mask & (mask - 1)) == 0) {
+            // No sprite or one: no fifth and no coincidence, the scan ends at the last.
+            if (!(status_ & kStatusFifthSprite)) {
                 status_ = static_cast<uint8_t>((status_ & 0xE0) | last);
             }
+            continue;
         }
-        if (coincidence && selection.count >= 2 && !(status_ & kStatusCoincidence) &&
-            SpritesOverlap(selection)) {
-            status_ |= kStatusCoincidence;
-        }
+        LineStatus(SpritesOfMask(line, mask, last), coincidence);
     }
 }
 
@@ -316,8 +295,52 @@ Vdp::SpriteLine Vdp::SelectSprites(int line) const {
     return selection;
 }
 
-void Vdp::SpriteStatusLine(int line, bool coincidence) {
-    const SpriteLine selection = SelectSprites(line);
+// Each sprite before the terminator marks the lines it covers in lineSprites_ (which holds no
+// marks before); returns the last sprite a line's scan looks at without a fifth.
+RIX_ALWAYS_INLINE int Vdp::MarkSprites() {
+    const uint8_t* attributes = &vram_[SpriteAttributeTable()];
+    const unsigned height = ((regs_[1] & kR1Size) ? 16u : 8u) << (regs_[1] & kR1Mag);
+    int sprites = 0;
+    for (; sprites < kSpriteCount; ++sprites) {
+        const uint8_t y = attributes[sprites * 4];
+        if (y == kSpriteTerminator) {
+            break;
+        }
+        // Y is the line above the sprite's first; the chip compares in 8 bits.
+        const unsigned first = (y + 1u) & 0xFF;
+        for (unsigned row = 0; row < height; ++row) {
+            const unsigned line = (first + row) & 0xFF;
+            if (line < static_cast<unsigned>(kActiveLines)) {
+                lineSprites_[line] |= 1u << sprites;
+            }
+        }
+    }
+    // Without a fifth sprite on a line, the scan ends at the terminator (or after sprite 31).
+    return sprites < kSpriteCount ? sprites : kSpriteCount - 1;
+}
+
+// The sprites a line's marks name, in table order; a fifth ends the look.
+RIX_ALWAYS_INLINE Vdp::SpriteLine Vdp::SpritesOfMask(int line, uint32_t mask, int last) const {
+    const uint8_t* attributes = &vram_[SpriteAttributeTable()];
+    const int magShift = regs_[1] & kR1Mag;
+    SpriteLine selection;
+    while (mask != 0) {
+        const int index = __builtin_ctz(mask);
+        mask &= mask - 1;
+        if (selection.count == kSpritesPerLine) {
+            selection.fifth = index;
+            break;
+        }
+        selection.shown[selection.count] = index;
+        selection.row[selection.count] =
+            (static_cast<unsigned>(line - attributes[index * 4] - 1) & 0xFF) >> magShift;
+        ++selection.count;
+    }
+    selection.last = last;
+    return selection;
+}
+
+RIX_ALWAYS_INLINE void Vdp::LineStatus(const SpriteLine& selection, bool coincidence) {
     if (!(status_ & kStatusFifthSprite)) {
         // Without a fifth sprite the number field holds the last sprite looked at.
         if (selection.fifth >= 0) {
@@ -326,8 +349,23 @@ void Vdp::SpriteStatusLine(int line, bool coincidence) {
             status_ = static_cast<uint8_t>((status_ & 0xE0) | selection.last);
         }
     }
-    if (coincidence && SpritesOverlap(selection)) {
+    if (coincidence && !(status_ & kStatusCoincidence) && SpritesOverlap(selection)) {
         status_ |= kStatusCoincidence;
+    }
+}
+
+void Vdp::SpriteStatusLine(int line, bool coincidence) {
+    // Line by line, the marks are made at line 0 and serve while the table stays as it was.
+    if (!(linesMarked_ && markedAtWrites_ == spriteTableWrites_) && line == 0) {
+        memset(lineSprites_, 0, sizeof lineSprites_);
+        markedLast_ = static_cast<uint8_t>(MarkSprites());
+        markedAtWrites_ = spriteTableWrites_;
+        linesMarked_ = true;
+    }
+    if (linesMarked_ && markedAtWrites_ == spriteTableWrites_) {
+        LineStatus(SpritesOfMask(line, lineSprites_[line], markedLast_), coincidence);
+    } else {
+        LineStatus(SelectSprites(line), coincidence);
     }
 }
 

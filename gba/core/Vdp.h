@@ -113,7 +113,10 @@ public:
     // The sprite status timing is a setting of the machine, not chip state: Reset keeps it.
     void Reset();
 
-    void SetSpriteStatus(SpriteStatus timing) { spriteStatus_ = timing; }
+    void SetSpriteStatus(SpriteStatus timing) {
+        spriteStatus_ = timing;
+        ForgetLineSprites();
+    }
     SpriteStatus SpriteStatusTiming() const { return spriteStatus_; }
 
     // --- The two ports (the machine decodes which port an I/O address means) ---
@@ -204,8 +207,17 @@ private:
     // The coincidence alone, what the status needs: whether two of the selection's sprites have
     // pattern pixels at one place on the line, worked out on masks of their pixels.
     RIX_IWRAM_CODE bool SpritesOverlap(const SpriteLine& selection) const;
-    // The line's part of the status: 5S and the number, and C when `coincidence`.
+    // The line's part of the status: 5S and the number, and C when `coincidence`, for the
+    // sprites the line shows.
     void SpriteStatusLine(int line, bool coincidence);
+    void LineStatus(const SpriteLine& selection, bool coincidence);
+    int MarkSprites();
+    SpriteLine SpritesOfMask(int line, uint32_t mask, int last) const;
+    // Line by line (kPerLine), the sprites covering each line are marked once, at line 0, in
+    // lineSprites_, and used while the attribute table and the registers that place sprites
+    // may not have changed (spriteTableWrites_ counts the writes that could change them); after
+    // such a write the rest of the frame's lines scan the table themselves.
+    void ForgetLineSprites();
     RIX_IWRAM_CODE void FrameSpriteStatus(bool coincidence);
 
     uint8_t vram_[kVramSize]{};
@@ -217,9 +229,14 @@ private:
     uint8_t firstByte_ = 0; // the control byte waiting for its partner
     bool latch_ = false;    // true once the first control byte is in
     SpriteStatus spriteStatus_ = SpriteStatus::kPerLine;
-    // FrameSpriteStatus's bookkeeping: the sprites covering each active line (bit n: sprite n);
-    // all 0 between two calls.
+    // The sprites covering each active line (bit n: sprite n): FrameSpriteStatus's bookkeeping,
+    // all 0 between two of its calls; with kPerLine, the marks SpriteStatusLine keeps.
     uint32_t lineSprites_[kActiveLines] = {};
+    uint16_t spriteTable_ = 0; // SpriteAttributeTable(), for WriteData
+    uint32_t spriteTableWrites_ = 0;
+    uint32_t markedAtWrites_ = 0; // spriteTableWrites_ when lineSprites_ was marked
+    bool linesMarked_ = false;
+    uint8_t markedLast_ = 0; // the last sprite a line's scan looks at without a fifth
 };
 
 } // namespace rix::emu

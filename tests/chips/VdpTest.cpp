@@ -329,11 +329,13 @@ TEST(VdpStatus, PerFrameStatusIsWhatTheLinesGiveInTurn) {
     }
 }
 
-// The coincidence line by line against the rule written out pixel by pixel: the first four
-// sprites on the line before the terminator, each pattern pixel (magnified, clipped to the
-// line's 256, early clock 32 to the left) marked, C when two marks meet. Random tables with
-// sprites bunched on the line's edges and on each other.
-TEST(VdpStatus, CoincidenceIsTwoSpritesPatternPixelsMeetingOnTheLine) {
+// The line-by-line status against the rule written out pixel by pixel: the first four sprites
+// on the line before the terminator are shown, a fifth sets 5S and its number (else the number
+// is the terminator's, or 31), each pattern pixel (magnified, clipped to the line's 256, early
+// clock 32 to the left) is marked, C when two marks meet. Random tables with sprites bunched
+// on the line's edges and on each other; now and then the program moves a sprite or ends the
+// table in the middle of the frame, or only changes a sprite's colour there.
+TEST(VdpStatus, LineStatusFollowsTheSpritesOnTheLine) {
     uint32_t seed = 0x13579BDFu;
     auto next = [&] {
         seed = seed * 1664525u + 1013904223u;
@@ -371,14 +373,29 @@ TEST(VdpStatus, CoincidenceIsTwoSpritesPatternPixelsMeetingOnTheLine) {
         const bool large = r1 & 2;
         const int mag = r1 & 1;
         const unsigned height = (large ? 16u : 8u) << mag;
+        const int changeAt = (round & 16) ? next() % Vdp::kActiveLines : -1;
         for (int line = 0; line < Vdp::kActiveLines; ++line) {
+            if (line == changeAt) {
+                const int sprite = next() % 32;
+                const int field = (round & 32) ? 3 : 0; // the colour, or Y (208 ends the table)
+                const uint8_t value = (next() & 1) ? 208 : next();
+                table[sprite * 4 + field] = value;
+                SetWriteAddress(vdp, static_cast<uint16_t>(0x1B00 + sprite * 4 + field));
+                vdp.WriteData(value);
+            }
             bool expected = false;
             std::vector<int> marks(256, 0);
             int shown = 0;
-            for (int i = 0; i < 32 && table[i * 4] != 208 && shown < 4; ++i) {
+            int number = -1;
+            int i = 0;
+            for (; i < 32 && table[i * 4] != 208; ++i) {
                 const unsigned row = static_cast<unsigned>(line - table[i * 4] - 1) & 0xFF;
                 if (row >= height) {
                     continue;
+                }
+                if (shown == 4) {
+                    number = 0x40 | i; // 5S and the fifth's number
+                    break;
                 }
                 ++shown;
                 const uint8_t name = large ? (table[i * 4 + 2] & 0xFC) : table[i * 4 + 2];
@@ -392,8 +409,11 @@ TEST(VdpStatus, CoincidenceIsTwoSpritesPatternPixelsMeetingOnTheLine) {
                     }
                 }
             }
+            if (number < 0) {
+                number = i < 32 ? i : 31;
+            }
             vdp.ScanLine(line);
-            ASSERT_EQ((vdp.ReadStatus() & Vdp::kStatusCoincidence) != 0, expected)
+            ASSERT_EQ(vdp.ReadStatus(), (expected ? 0x20 : 0) | number)
                 << "round " << round << " line " << line;
         }
     }

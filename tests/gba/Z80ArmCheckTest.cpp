@@ -5,6 +5,10 @@
 // machines, one on each core, must run real programs in lockstep, line by line.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -28,6 +32,13 @@ namespace {
 // Builds gba/check into its own directory (each test its own: ctest runs them in parallel).
 std::vector<std::uint8_t> CheckImage(const std::string& name) {
     const std::filesystem::path build = std::filesystem::path(RIX_BINARY_DIR) / name;
+    // Tests that share a build directory run at the same time: one make in it at a time.
+    const int lock = ::open((build.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ::flock(lock, LOCK_EX);
+    struct Unlock {
+        int fd;
+        ~Unlock() { ::close(fd); }
+    } unlock{lock};
     const std::string command = "make -s -C '" + std::string(RIX_SOURCE_DIR) +
                                 "/gba' check BUILD='" + build.string() + "' >'" + build.string() +
                                 ".log' 2>&1";
