@@ -301,11 +301,30 @@ void AtomicFile::Commit(bool durable) {
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 temp_ = name;
             } else if (errno != EEXIST) {
-                throw CannotCreateFile(errorPath_);
+                break;
             }
         }
         if (temp_.empty()) {
-            throw CannotCreateFile(errorPath_);
+            // The file cannot be given a name where it is (no /proc, say): its bytes go into
+            // a named temporary file instead.
+            std::string named = target_ + ".tmp-XXXXXX";
+            const int fd = ::mkostemp(named.data(), O_CLOEXEC);
+            if (fd < 0) {
+                throw CannotCreateFile(errorPath_);
+            }
+            temp_ = named;
+            File copy(fd);
+            struct stat st {};
+            if (::fstat(file_.fd_, &st) != 0) {
+                throw StreamWriteError();
+            }
+            ::fchmod(fd, st.st_mode & 07777);
+            [[maybe_unused]] const int owned = ::fchown(fd, st.st_uid, st.st_gid);
+            file_.Seek(0);
+            copy.CopyFrom(file_, static_cast<std::uint64_t>(st.st_size));
+            if (durable) {
+                copy.Flush();
+            }
         }
     }
     file_.Close();
