@@ -29,6 +29,20 @@ std::string_view Trim(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
+// The line that starts at `at`, trimmed; `at` moves behind its end (CR, LF or CR LF).
+std::string_view NextLine(std::string_view text, std::size_t& at) {
+    std::size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) {
+        end = text.size();
+    }
+    const std::string_view line = Trim(text.substr(at, end - at));
+    at = end;
+    if (at < text.size()) {
+        at += (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1;
+    }
+    return line;
+}
+
 // The key of a line: the text before its first "="; a line without "=" has none.
 bool KeyOf(std::string_view line, std::string_view& key) {
     const auto eq = line.find('=');
@@ -49,12 +63,7 @@ bool IsSettingsText(std::string_view text) {
     bool content = false;
     std::size_t at = 0;
     while (at < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const std::string_view line = Trim(text.substr(at, end - at));
-        at = end + 1;
+        const std::string_view line = NextLine(text, at);
         if (line.empty()) {
             continue;
         }
@@ -140,15 +149,7 @@ void TMemIniFile::LoadText(std::string_view text) {
     Section* current = nullptr;
     std::size_t at = 0;
     while (at < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const std::string_view line = Trim(text.substr(at, end - at));
-        at = end;
-        if (at < text.size()) {
-            at += (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1;
-        }
+        const std::string_view line = NextLine(text, at);
         if (line.empty() || line.front() == ';') {
             continue;
         }

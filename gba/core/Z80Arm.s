@@ -146,6 +146,18 @@
     b       boundary
     .endm
 
+@ The cycles spent since the budget was last set (O_RUNBUDGET less what is left) into the count.
+    .macro  FLUSH_CYCLES
+    ldr     r0, [r11, #O_RUNBUDGET]
+    sub     r0, r0, r5
+    ldr     r1, [r11, #S_CYCLES]
+    ldr     r2, [r11, #S_CYCLES + 4]
+    adds    r1, r1, r0
+    adc     r2, r2, r0, asr #31
+    str     r1, [r11, #S_CYCLES]
+    str     r2, [r11, #S_CYCLES + 4]
+    .endm
+
 @ After a callback: with something needing attention, push the budget down (once).
     .macro  ATTENTION_CHECK
     ldrb    r0, [r11, #O_ATTENTION]
@@ -461,14 +473,7 @@ done:
 run_end:
     mov     r3, pc
     b       store_state
-    ldr     r0, [r11, #O_RUNBUDGET]
-    sub     r0, r0, r5
-    ldr     r1, [r11, #S_CYCLES]
-    ldr     r2, [r11, #S_CYCLES + 4]
-    adds    r1, r1, r0
-    adc     r2, r2, r0, asr #31
-    str     r1, [r11, #S_CYCLES]
-    str     r2, [r11, #S_CYCLES + 4]
+    FLUSH_CYCLES
     mov     r0, #0
     str     r0, [r11, #O_RUNBUDGET]
     str     r0, [r11, #O_CYCLESLEFT]
@@ -484,14 +489,7 @@ line_end:
     str     r0, [r11, #O_LINESLEFT]
     mov     r3, pc
     b       store_state
-    ldr     r0, [r11, #O_RUNBUDGET]
-    sub     r0, r0, r5
-    ldr     r1, [r11, #S_CYCLES]
-    ldr     r2, [r11, #S_CYCLES + 4]
-    adds    r1, r1, r0
-    adc     r2, r2, r0, asr #31
-    str     r1, [r11, #S_CYCLES]
-    str     r2, [r11, #S_CYCLES + 4]
+    FLUSH_CYCLES
     str     r5, [r11, #O_RUNBUDGET]
     str     r5, [r11, #O_CYCLESLEFT]
     str     r12, [r11, #O_SAVE12]
@@ -627,14 +625,7 @@ portable_step:
     mov     r3, pc
     ldr     pc, =store_state
     @ The cycles so far go into the count, so that RunPortable starts from an exact total.
-    ldr     r0, [r11, #O_RUNBUDGET]
-    sub     r0, r0, r5
-    ldr     r1, [r11, #S_CYCLES]
-    ldr     r2, [r11, #S_CYCLES + 4]
-    adds    r1, r1, r0
-    adc     r2, r2, r0, asr #31
-    str     r1, [r11, #S_CYCLES]
-    str     r2, [r11, #S_CYCLES + 4]
+    FLUSH_CYCLES
     @ HALT without an interrupt to take idles for the rest of the budget at once.
     mov     r4, #1
     ldrb    r0, [r11, #S_INTDELAY]

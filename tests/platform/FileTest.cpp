@@ -2,6 +2,7 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 
+#include "support/ErrorOf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 namespace rix {
 namespace {
 
+using test::ErrorOf;
 using test::ReadFileText;
 using test::TempDir;
 using test::WriteFileText;
@@ -33,15 +35,6 @@ public:
 private:
     int fd_;
 };
-
-template <typename F> std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const RixError& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 TEST(File, SharingModesFollowOtherHolders) {
     TempDir dir;

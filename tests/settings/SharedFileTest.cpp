@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 #include "settings/IniFile.h"
 
+#include "support/ErrorOf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -22,18 +23,10 @@
 namespace rix {
 namespace {
 
+using test::ErrorOf;
 using test::ReadFileText;
 using test::TempDir;
 using test::WriteFileText;
-
-template <typename F> std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const RixError& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 TEST(SharedSettings, ASaveKeepsWhatAnotherProgramSavedMeanwhile) {
     TempDir dir;
