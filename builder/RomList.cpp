@@ -1,6 +1,7 @@
 #include "builder/RomList.h"
 
 #include "builder/RomIdentity.h"
+#include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -29,6 +30,11 @@ std::string InitialDirectoryFromLastDir(const TCustomIniFile& ini) {
 }
 
 RomRow AddRomFile(TCustomIniFile& ini, const std::string& path, std::string_view defaultPreset) {
+    // A line break in the path would end up in the settings (the name, the folder): such a
+    // name is no file name this program can keep.
+    if (path.find_first_of("\r\n") != std::string::npos) {
+        throw InOutError(3);
+    }
     // 1.-2. Read the whole file and compute its key.
     const std::vector<std::uint8_t> bytes = ReadWholeFileForAdd(path);
     const std::string key =

@@ -1,7 +1,12 @@
 #include "builder/RomList.h"
 #include "platform/Errors.h"
 
+#include "support/ErrorOf.h"
 #include "support/TempDir.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -12,9 +17,12 @@ using test::TempDir;
 
 TEST(RomList, DefaultDisplayNames) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/roms/Donkey Kong.COL", "donkey kong"}, {"/roms/a.b.rom", "a.b"},
-        {"/roms/NOEXT", "noext"},                 {"/roms/.col", ""},
-        {"/roms.d/Game", "game"},                 {"/r/\xC9T\xC9.rom", "\xC9t\xC9"},
+        {"/roms/Donkey Kong.COL", "donkey kong"},
+        {"/roms/a.b.rom", "a.b"},
+        {"/roms/NOEXT", "noext"},
+        {"/roms/.col", ""},
+        {"/roms.d/Game", "game"},
+        {"/r/\xC9T\xC9.rom", "\xC9t\xC9"},
     };
     for (const auto& [path, name] : cases) {
         EXPECT_EQ(DefaultDisplayName(path), name) << path;
@@ -45,7 +53,8 @@ TEST(RomList, AddingReadsStoredNamesAndWritesBothKeysBack) {
     const RomRow empty = AddRomFile(*ini, dir / "empty.col", "");
     EXPECT_EQ(empty.romKey, "00000000");
     EXPECT_EQ(ini->SaveText(), "[Settings]\r\nLastDir=/old/\r\n\r\n"
-                               "[CBF43926]\r\nFilename=" + std::string(60, 'L') +
+                               "[CBF43926]\r\nFilename=" +
+                                   std::string(60, 'L') +
                                    "\r\nControl=Kempston\r\n\r\n"
                                    "[00000000]\r\nFilename=empty\r\nControl=\r\n\r\n");
 
@@ -56,16 +65,30 @@ TEST(RomList, AddingReadsStoredNamesAndWritesBothKeysBack) {
     EXPECT_EQ(InitialDirectoryFromLastDir(*ini), "/");
 }
 
-TEST(RomList, AnUnreadableFileChangesNothing) {
+TEST(RomList, WhatCannotBeAddedChangesNothing) {
     TempDir dir;
-    auto ini = TMemIniFile::FromText(dir / "Rix.INI", "");
-    try {
-        AddRomFile(*ini, dir / "missing.col", "Kempston");
-        ADD_FAILURE() << "added";
-    } catch (const RixError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
+    // A folder whose name carries a line and an entry after it, with a real ROM inside.
+    const std::string evil = dir / "a\nRixBinary=";
+    std::filesystem::create_directory(evil);
+    test::WriteFileText(evil + "/game.col", "rom");
+    test::WriteFileText(dir / "evil\nCycle Count=x.rom", "rom");
+    ASSERT_EQ(::mkfifo((dir / "fifo.col").c_str(), 0644), 0);
+    const struct {
+        std::string path;
+        const char* error;
+    } cases[] = {
+        {dir / "missing.col", "File not found"},
+        {evil + "/game.col", "Invalid filename"},
+        {dir / "evil\nCycle Count=x.rom", "Invalid filename"},
+        {dir / "fifo.col", "Invalid filename"}, // refused at once, never waited on
+        {"/dev/zero", "Invalid filename"},      // never read without end
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto ini = TMemIniFile::FromText(dir / "Rix.INI", "");
+        EXPECT_EQ(test::ErrorOf([&] { AddRomFile(*ini, c.path, "Kempston"); }), c.error);
+        EXPECT_EQ(ini->SaveText(), "");
     }
-    EXPECT_EQ(ini->SaveText(), "");
 }
 
 } // namespace
