@@ -66,10 +66,12 @@ void CopyRom(File& rom, std::uint64_t size, File& out) {
 } // namespace
 
 std::string OutputDirectory(const TCustomIniFile& ini, const BuildOptions& options) {
-    if (options.outputDirectory) {
-        return *options.outputDirectory;
-    }
-    return ini.ReadEntry(schema::kSettings, schema::kRixBinary, CurrentDirectory());
+    std::string directory =
+        options.outputDirectory
+            ? *options.outputDirectory
+            : ini.ReadEntry(schema::kSettings, schema::kRixBinary, CurrentDirectory());
+    // An empty folder is the current one, not the root the separator would make of it.
+    return directory.empty() ? CurrentDirectory() : directory;
 }
 
 BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
@@ -86,8 +88,7 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
 
     // 2. The empty-list warning; the build goes on.
     if (pogo) {
-        host.ShowMessage(buildmsg::kEmptyListCaption, buildmsg::kEmptyListText,
-                         MessageIcon::None);
+        host.ShowMessage(buildmsg::kEmptyListCaption, buildmsg::kEmptyListText, MessageIcon::None);
     }
 
     // 3. Create the output directory's last level; a failure shows up when creating the file.
@@ -178,8 +179,7 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
 
     // 14.-15. Success, then the bar goes back to 0.
     host.ShowMessage(buildmsg::kSuccessCaption,
-                     pogo ? buildmsg::kSuccessPogoText : buildmsg::kSuccessText,
-                     MessageIcon::None);
+                     pogo ? buildmsg::kSuccessPogoText : buildmsg::kSuccessText, MessageIcon::None);
     host.ProgressSetPosition(0);
     return BuildOutcome::Written;
 }

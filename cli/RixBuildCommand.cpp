@@ -168,6 +168,13 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, Options& 
             return "unknown option '" + arg + "'";
         }
     }
+    // An empty name would mean the root folder or no file at all, never what was meant.
+    if (options.settings && options.settings->empty()) {
+        return "the settings file name is empty";
+    }
+    if (options.output && options.output->empty()) {
+        return "the output folder name is empty";
+    }
     return std::nullopt;
 }
 
@@ -204,10 +211,10 @@ int RunRixBuild(const std::vector<std::string>& args, const Console& console) {
     std::unique_ptr<TMemIniFile> ini;
     try {
         const std::string path =
-            options.settings ? *options.settings
-                             : schema::SettingsFilePath(
-                                   CurrentDirectory(),
-                                   versionInfo.VersionString(TQzVersionInfo::kInternalName));
+            options.settings
+                ? *options.settings
+                : schema::SettingsFilePath(
+                      CurrentDirectory(), versionInfo.VersionString(TQzVersionInfo::kInternalName));
         ini = std::make_unique<TMemIniFile>(path);
     } catch (const std::exception& e) {
         return fail(e); // nothing is written over a file that could not be read

@@ -101,13 +101,16 @@ TEST_F(BuildProcedure, OutputDirectoryFromSettingsOrTheCurrentDirectory) {
     EXPECT_EQ(Failure([&] { Build(*deepIni, {}); }), "Cannot create file " + deep + "/rix.gba");
     EXPECT_FALSE(std::filesystem::exists(dir / "a"));
 
-    // No "RixBinary": the current directory.
-    auto bare = test::Settings(dir, "");
-    const auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    EXPECT_EQ(Build(*bare, {}), BuildOutcome::Written);
-    std::filesystem::current_path(cwd);
-    EXPECT_TRUE(std::filesystem::exists(dir / "Rix.gba"));
+    // No "RixBinary", or an empty one: the current directory (never the root).
+    for (const std::string settings : {"", "[Settings]\r\nRixBinary=\r\n"}) {
+        auto bare = test::Settings(dir, settings);
+        std::filesystem::remove(dir / "Rix.gba");
+        const auto cwd = std::filesystem::current_path();
+        std::filesystem::current_path(dir.Path());
+        EXPECT_EQ(Build(*bare, {}), BuildOutcome::Written);
+        std::filesystem::current_path(cwd);
+        EXPECT_TRUE(std::filesystem::exists(dir / "Rix.gba")) << settings;
+    }
 
     // An explicit output directory wins and the document is not changed.
     BuildOptions options;
@@ -129,14 +132,21 @@ TEST_F(BuildProcedure, FailuresKeepThePreviousImage) {
         std::string error;
     };
     const Case cases[] = {
-        {"a ROM file deleted after it was added", "[00000001]\r\nFilename=a\r\n", {good, gone},
+        {"a ROM file deleted after it was added",
+         "[00000001]\r\nFilename=a\r\n",
+         {good, gone},
          "Cannot open file " + gone.realPath},
-        {"a cycle count that is not an integer", "[00000001]\r\nFilename=a\r\nCycle Count=fast\r\n",
-         {good}, "'fast' is not a valid integer value"},
-        {"an empty cycle count", "[00000001]\r\nFilename=a\r\nCycle Count=\r\n", {good},
+        {"a cycle count that is not an integer",
+         "[00000001]\r\nFilename=a\r\nCycle Count=fast\r\n",
+         {good},
+         "'fast' is not a valid integer value"},
+        {"an empty cycle count",
+         "[00000001]\r\nFilename=a\r\nCycle Count=\r\n",
+         {good},
          "'' is not a valid integer value"},
         {"a collision mode that is not an integer",
-         "[00000001]\r\nFilename=a\r\nCollision Detection=2nd\r\n", {good},
+         "[00000001]\r\nFilename=a\r\nCollision Detection=2nd\r\n",
+         {good},
          "'2nd' is not a valid integer value"},
     };
     for (const Case& c : cases) {
@@ -196,7 +206,9 @@ TEST_F(BuildProcedure, AnImageBeyondTheCartridgeSpaceStopsBeforeWriting) {
     RomRow row = test::MakeRom(dir, "small.col", 1, 1);
     RomRow bigRow = row;
     bigRow.realPath = big;
-    EXPECT_EQ(Failure([&] { Build(*ini, {row, bigRow}); }),
+    EXPECT_EQ(Failure([&] {
+                  Build(*ini, {row, bigRow});
+              }),
               "The cartridge image would be 33,554,537 bytes, more than the 33,554,432 bytes a "
               "Game Boy Advance cartridge can address");
     EXPECT_FALSE(std::filesystem::exists(out + "/Rix.gba"));
@@ -223,7 +235,8 @@ TEST_F(BuildProcedure, AMissingEmulatorImageStopsBeforeTheOutputIsTouched) {
 
 TEST(Resources, FoundByNameAndTypeWithoutRegardToCase) {
     static const unsigned char bytes[] = {1, 2, 3, 4};
-    const ResourceEntry table[] = {{"RIX", "RT_RCDATA", bytes, 4}, {"OTHER", "RT_RCDATA", bytes, 2}};
+    const ResourceEntry table[] = {{"RIX", "RT_RCDATA", bytes, 4},
+                                   {"OTHER", "RT_RCDATA", bytes, 2}};
     EXPECT_EQ(FindResource(table, "rix", "rt_rcdata").size(), 4u);
     EXPECT_EQ(Failure([&] { FindResource(table, "rix", "RCDATA"); }), "Resource rix not found");
     EXPECT_EQ(Failure([&] { FindResource(table, "nothing", "RT_RCDATA"); }),

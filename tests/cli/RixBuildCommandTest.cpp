@@ -67,8 +67,13 @@ TEST_F(RixBuild, HelpVersionAndUsageErrors) {
     const CommandResult version = RunCommand({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "rix-build 0.9.7.0\n");
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--frobnicate"}, {"-s"}, {"x.col", "-o"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--frobnicate"},
+                                                {"-s"},
+                                                {"x.col", "-o"},
+                                                {"-o", "", "x.col"},
+                                                {"--output=", "x.col"},
+                                                {"-s", ""},
+                                                {"--settings="}}) {
         const CommandResult run = RunCommand(bad);
         EXPECT_EQ(run.status, 2) << bad.back();
         EXPECT_EQ(run.err.rfind("rix-build: ", 0), 0u);
