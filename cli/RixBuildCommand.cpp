@@ -41,14 +41,43 @@ struct Options {
     std::vector<std::string> roms;
 };
 
-// "\r" in the windows' texts is a line break.
-std::string AsLines(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c == '\r') {
-            c = '\n';
+// A text for the terminal: "\r" in the windows' texts is a line break; other control bytes
+// (from file names and settings values: escape sequences, say) are shown as \xNN, never sent
+// as they are; a line longer than kLongestLine is cut.
+constexpr std::size_t kLongestLine = 300;
+std::string ForTerminal(std::string_view text) {
+    std::string out;
+    std::size_t column = 0;
+    std::size_t cut = 0;
+    auto endLine = [&] {
+        if (cut > 0) {
+            out += "... (" + std::to_string(cut) + " more bytes)";
         }
+        column = 0;
+        cut = 0;
+    };
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\r' || c == '\n') {
+            endLine();
+            out += '\n';
+            continue;
+        }
+        if (column >= kLongestLine) {
+            ++cut;
+            continue;
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+        ++column;
     }
+    endLine();
     return out;
 }
 
@@ -60,7 +89,7 @@ public:
     void ShowMessage(std::string_view, std::string_view text, MessageIcon) override {
         EndBar();
         if (!options_.quiet) {
-            std::fprintf(console_.err, "%s\n", AsLines(text).c_str());
+            std::fprintf(console_.err, "%s\n", ForTerminal(text).c_str());
         }
     }
 
@@ -73,7 +102,7 @@ public:
             return false;
         }
         EndBar();
-        std::fprintf(console_.err, "%s [y/N] ", AsLines(text).c_str());
+        std::fprintf(console_.err, "%s [y/N] ", ForTerminal(text).c_str());
         std::fflush(console_.err);
         char line[64] = {};
         if (std::fgets(line, sizeof line, console_.in) == nullptr) {
@@ -203,7 +232,8 @@ int RunRixBuild(const std::vector<std::string>& args, const Console& console) {
     }
 
     auto fail = [&](const std::exception& e) {
-        std::fprintf(console.err, "%s: %s\n", kProgram.data(), ErrorDisplayText(e.what()).c_str());
+        std::fprintf(console.err, "%s: %s\n", kProgram.data(),
+                     ForTerminal(ErrorDisplayText(e.what())).c_str());
         return 1;
     };
 

@@ -166,6 +166,21 @@ TEST_F(RixBuild, SettingsThatCannotBeReadOrSavedAreErrors) {
     EXPECT_TRUE(std::filesystem::exists(out + "/Rix.gba"));
 }
 
+TEST_F(RixBuild, MessagesShowControlCharactersEscapedAndLongValuesCut) {
+    // A name made to clear the screen, in a folder that does not exist.
+    const std::string hostile = dir / "\x1b[2J\x1b]0;owned\x07/Rix.INI";
+    const CommandResult run = RunCommand({"-s", hostile, "-o", out});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "rix-build: Cannot open file " + dir.Path().string() +
+                           "/\\x1B[2J\\x1B]0;owned\\x07/Rix.INI.\n");
+
+    const std::string longName = dir / (std::string(400, 'n') + "/Rix.INI");
+    const CommandResult cut = RunCommand({"-s", longName, "-o", out});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_LT(cut.err.size(), 400u);
+    EXPECT_NE(cut.err.find("more bytes)"), std::string::npos);
+}
+
 // The built program, run in a fresh directory with its default settings file.
 TEST(RixBuildBinary, BuildsTheExampleInTheCurrentDirectory) {
     TempDir dir;
