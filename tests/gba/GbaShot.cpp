@@ -1,10 +1,11 @@
 // gba-shot: runs a GBA image headless and saves a screenshot.
 //   gba-shot IMAGE OUT.png [--frames N] [--keys KEY,KEY,...] [--game-frames N] [--scale S]
-//            [--text]
+//            [--text] [--wav OUT.wav]
 // Runs N frames (default 60), taps each key in turn (a b select start right left up down r l;
 // keys joined by + are tapped together, as l+r+select), then, with --game-frames, runs until the
 // game started from the menu has run N emulated frames (the image's test port counts them), and
-// writes the screen scaled S times (default 1); --text also prints the screen's text.
+// writes the screen scaled S times (default 1); --text also prints the screen's text; --wav
+// writes the sound of the whole run (16-bit mono, 32,768 Hz), to listen to or look at.
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -15,13 +16,14 @@
 
 #include "Cartridge.h"
 #include "GbaMachine.h"
+#include "SoundMeasure.h"
 #include "app/TestPort.h"
 
 namespace {
 
 int Usage() {
     std::fprintf(stderr, "usage: gba-shot IMAGE OUT.png [--frames N] [--keys KEY,...] "
-                         "[--game-frames N] [--scale S] [--text]\n");
+                         "[--game-frames N] [--scale S] [--text] [--wav OUT.wav]\n");
     return 2;
 }
 
@@ -76,6 +78,7 @@ int main(int argc, char** argv) {
     int gameFrames = 0;
     int scale = 1;
     bool printText = false;
+    std::string wav;
     std::vector<std::uint16_t> keys;
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -101,6 +104,8 @@ int main(int argc, char** argv) {
                 }
                 keys.push_back(bit);
             }
+        } else if (arg == "--wav" && i + 1 < argc) {
+            wav = argv[++i];
         } else if (arg == "--text") {
             printText = true;
         } else {
@@ -128,6 +133,10 @@ int main(int argc, char** argv) {
             for (const std::string& row : machine.Text()) {
                 std::printf("%s\n", row.c_str());
             }
+        }
+        if (!wav.empty() && !rix::test::WriteWav(wav, machine.TakeAudio(), rix::test::kAudioRate)) {
+            std::fprintf(stderr, "gba-shot: cannot write %s\n", wav.c_str());
+            return 1;
         }
         if (!rix::test::WritePng(argv[2], rix::test::Scale(machine.Screen(), scale))) {
             std::fprintf(stderr, "gba-shot: cannot write %s\n", argv[2]);

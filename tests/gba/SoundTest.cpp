@@ -1,0 +1,294 @@
+// The game's sound on the GBA against the host's reference mixer (Psg::Generate): our sound
+// program (tests/fixtures/sound) plays a scale on each tone channel, the attenuation steps and
+// both kinds of noise, one step every few frames; each step's sound is captured from the
+// harness and measured on both sides.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "FrameCompare.h"
+#include "SoundMeasure.h"
+#include "app/SoundPlan.h"
+#include "app/TestPort.h"
+#include "core/Machine.h"
+
+namespace rix::test {
+namespace {
+
+using rix::emu::Psg;
+
+// tests/fixtures/sound/sound.asm: the step playing is at 7000h (0xFF before the first).
+constexpr std::uint16_t kStepIndex = 0x7000;
+constexpr int kSteps = 61;
+constexpr int kScale[12] = {1023, 762, 508, 381, 254, 190, 127, 95, 64, 43, 32, 16};
+constexpr int kFirstAttenuationStep = 36; // tone 0 at N = 254, attenuations 0..15
+constexpr int kFirstWhiteStep = 52;       // rates 0, 1, 2, following tone 2 (N = 64)
+constexpr int kFirstPeriodicStep = 56;
+constexpr int kSilentStep = 60;
+constexpr std::uint16_t kNoiseFollowPeriod = 64;
+constexpr int kStepFrames = 8;
+// The first two of them (the change may fall inside a GBA frame
+// late on either side) and the last are left out of the measures.
+constexpr int kLeadFrames = 2;
+constexpr int kTailFrames = 1;
+
+struct Frame {
+    int step;
+    Samples samples;
+};
+
+// Each step's samples, from the frames well inside it.
+std::map<int, Samples> ByStep(const std::vector<Frame>& frames) {
+    std::map<int, Samples> steps;
+    std::size_t i = 0;
+    while (i < frames.size()) {
+        std::size_t end = i;
+        while (end < frames.size() && frames[end].step == frames[i].step) {
+            ++end;
+        }
+        // The first and last steps seen may be cut off, but their frames well inside count.
+        if (end - i > std::size_t(kLeadFrames + kTailFrames + 1)) {
+            Samples& into = steps[frames[i].step];
+            for (std::size_t f = i + kLeadFrames; f < end - kTailFrames; ++f) {
+                into.insert(into.end(), frames[f].samples.begin(), frames[f].samples.end());
+            }
+        }
+        i = end;
+    }
+    return steps;
+}
+
+const std::vector<std::uint8_t>& SoundRom() {
+    static const std::vector<std::uint8_t> rom =
+        ReadFile(std::string(RIX_SOURCE_DIR) + "/tests/fixtures/sound/sound.rom");
+    return rom;
+}
+
+// The host: the machine writing Psg's output at the harness's rate, frame by frame.
+std::vector<Frame> HostFrames(int count) {
+    auto machine = std::make_unique<rix::emu::Machine>();
+    rix::emu::MachineConfig config;
+    config.rom = SoundRom().data();
+    config.romSize = std::uint32_t(SoundRom().size());
+    machine->Load(config);
+    std::vector<Frame> frames;
+    Samples buffer(rix::emu::Machine::MaxSamplesPerFrame(kAudioRate));
+    for (int f = 0; f < count; ++f) {
+        const std::size_t n = machine->RunFrame(nullptr, buffer.data(), kAudioRate);
+        frames.push_back({machine->Ram()[kStepIndex & 0x3FF],
+                          Samples(buffer.begin(), buffer.begin() + std::ptrdiff_t(n))});
+    }
+    return frames;
+}
+
+// The GBA: the program started from the menu and let run, each GBA frame's sound with the step
+// the game is on after it.
+struct GbaRun {
+    std::unique_ptr<GbaGame> game;
+    std::vector<Frame> frames;
+};
+
+// Runs until step `untilStep` has played for `frames` frames.
+GbaRun RunOnGba(int untilStep, int frames) {
+    GbaRun run;
+    run.game = std::make_unique<GbaGame>(TestImage(), Game{SoundRom()});
+    GbaMachine& gba = run.game->Machine();
+    const std::uint32_t ram = gba.Read32(gba::kTestPortAddress + offsetof(gba::TestPort, ram));
+    gba.Write32(gba::kTestPortAddress + offsetof(gba::TestPort, stopAt), 0);
+    gba.TakeAudio(); // the menu's silence
+    int framesOnIt = 0;
+    for (int f = 0; f < 2000 && framesOnIt < frames; ++f) {
+        gba.RunFrames(1);
+        const int step = gba.Read8(ram + (kStepIndex & 0x3FF));
+        run.frames.push_back({step, gba.TakeAudio()});
+        framesOnIt = step == untilStep ? framesOnIt + 1 : 0;
+    }
+    return run;
+}
+
+class GbaSound : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        host_ = new std::map<int, Samples>(ByStep(HostFrames((kSteps + 2) * kStepFrames)));
+        GbaRun run = RunOnGba(kSilentStep, kStepFrames + 2);
+        gba_ = new std::map<int, Samples>(ByStep(run.frames));
+        Samples all;
+        for (const Frame& f : run.frames) {
+            all.insert(all.end(), f.samples.begin(), f.samples.end());
+        }
+        // For listening: the sequence as the GBA played it.
+        WriteWav(std::string(RIX_BINARY_DIR) + "/sound-gba.wav", all, kAudioRate);
+    }
+    static void TearDownTestSuite() {
+        delete host_;
+        delete gba_;
+    }
+    static const Samples& Host(int step) { return host_->at(step); }
+    static const Samples& Gba(int step) { return gba_->at(step); }
+    static bool Have(int step) { return host_->count(step) && gba_->count(step); }
+
+    static std::map<int, Samples>* host_;
+    static std::map<int, Samples>* gba_;
+};
+
+std::map<int, Samples>* GbaSound::host_ = nullptr;
+std::map<int, Samples>* GbaSound::gba_ = nullptr;
+
+TEST_F(GbaSound, EveryStepIsHeardOnBothSides) {
+    for (int step = 0; step < kSteps; ++step) {
+        EXPECT_TRUE(Have(step)) << "step " << step << " not captured whole";
+    }
+}
+
+// Each note of the scale on each tone channel: the GBA's fundamental within 1% of the host's,
+// or within the rate register's resolution where that is coarser (the square channels below
+// N = 43); and every note as loud, relative to tone 0's 440 Hz, as on the host.
+TEST_F(GbaSound, ScalesOnEachToneChannel) {
+    const int reference = kFirstAttenuationStep; // tone 0, N = 254, attenuation 0
+    ASSERT_TRUE(Have(reference));
+    for (int channel = 0; channel < 3; ++channel) {
+        for (int note = 0; note < 12; ++note) {
+            const int step = channel * 12 + note;
+            if (!Have(step)) {
+                ADD_FAILURE() << "step " << step << " missing";
+                continue;
+            }
+            const auto period = std::uint16_t(kScale[note]);
+            const double chip = double(Psg::kClockHz) / (32.0 * period);
+            const double host = Fundamental(Host(step), kAudioRate);
+            const double gba = Fundamental(Gba(step), kAudioRate);
+            // The GBA register's resolution: half a step of 2048 - x either way.
+            double steps = 2048 - gba::SquareRate(period);
+            if (channel == 2) {
+                steps = 2048 - gba::WaveRate(period, gba::WaveCycles(period));
+            }
+            const double tolerance = std::max(0.01, 0.5 / steps) + 0.001;
+            SCOPED_TRACE("tone " + std::to_string(channel) + ", N = " + std::to_string(period));
+            EXPECT_NEAR(host / chip, 1.0, 0.002) << host << " Hz";
+            EXPECT_NEAR(gba / host, 1.0, tolerance)
+                << gba << " Hz on the GBA, " << host << " Hz on the host";
+            // Loudness balanced across the channels; above 3 kHz both sides' filtering of the
+            // square's harmonics differ, so the loudness is compared below that.
+            if (chip < 3000) {
+                const double hostDb = Decibels(Rms(Host(step)) / Rms(Host(reference)));
+                const double gbaDb = Decibels(Rms(Gba(step)) / Rms(Gba(reference)));
+                EXPECT_NEAR(gbaDb, hostDb, 1.0);
+            }
+        }
+    }
+}
+
+// Tone 0 through the 16 attenuations: in order, 15 silent, each step as loud as the host's
+// within the GBA's 16 linear volumes (steps 8 to 14 share the three lowest).
+TEST_F(GbaSound, AttenuationSteps) {
+    const int first = kFirstAttenuationStep;
+    ASSERT_TRUE(Have(first));
+    const double hostLoudest = Rms(Host(first));
+    const double gbaLoudest = Rms(Gba(first));
+    ASSERT_GT(gbaLoudest, 0);
+    double previous = gbaLoudest;
+    for (int attenuation = 0; attenuation < 16; ++attenuation) {
+        const int step = first + attenuation;
+        if (!Have(step)) {
+            ADD_FAILURE() << "step " << step << " missing";
+            continue;
+        }
+        SCOPED_TRACE("attenuation " + std::to_string(attenuation));
+        const double gba = Rms(Gba(step));
+        EXPECT_LE(gba, previous * 1.01) << "louder than the step before";
+        previous = gba;
+        if (attenuation == 15) {
+            // The GBA's channels swing between 0 and their volume: one taken out of the mix
+            // leaves a step of its mean level, which the output's high-pass filter lets die
+            // away; what remains of it here is below -40 dB.
+            EXPECT_LT(gba, gbaLoudest * 0.01);
+            EXPECT_LT(Rms(Host(step)), hostLoudest * 0.001);
+            continue;
+        }
+        const double hostDb = Decibels(Rms(Host(step)) / hostLoudest);
+        const double gbaDb = Decibels(gba / gbaLoudest);
+        EXPECT_NEAR(hostDb, -2.0 * attenuation, 0.3);
+        // What the GBA's volume promises, and how far that may be from the chip's.
+        const double volumeDb = Decibels(gba::GbaVolume(std::uint8_t(attenuation)) / 15.0);
+        EXPECT_NEAR(gbaDb, volumeDb, 0.5);
+        EXPECT_NEAR(gbaDb, hostDb, attenuation <= 7 ? 1.0 : 4.5);
+    }
+}
+
+// White and periodic noise at the three fixed rates and following tone 2: present, as loud as a
+// tone on both sides, periodic where the chip's is (at the period of 15 shifts, at the host's
+// pitch) and not where it is white, and white noise about as dense as the host's.
+TEST_F(GbaSound, NoiseKindsAndRates) {
+    const double hostTone = Rms(Host(kFirstAttenuationStep));
+    const double gbaTone = Rms(Gba(kFirstAttenuationStep));
+    for (int rate = 0; rate < 4; ++rate) {
+        const std::uint32_t ticks = rate < 3 ? 32u << rate : 2u * kNoiseFollowPeriod;
+        // 15 shifts of the register, in samples.
+        const double period = 15.0 * ticks * Psg::kClocksPerTick * kAudioRate / Psg::kClockHz;
+        const int lag = int(std::lround(period));
+        for (bool white : {true, false}) {
+            const int step = (white ? kFirstWhiteStep : kFirstPeriodicStep) + rate;
+            SCOPED_TRACE(std::string(white ? "white" : "periodic") + " noise, rate " +
+                         std::to_string(rate));
+            if (!Have(step)) {
+                ADD_FAILURE() << "step " << step << " missing";
+                continue;
+            }
+            const Samples& host = Host(step);
+            const Samples& gba = Gba(step);
+            EXPECT_GT(Rms(host), hostTone * 0.3);
+            EXPECT_GT(Rms(gba), gbaTone * 0.3);
+            if (white) {
+                // Soon after the chip's reset of the register its white noise still repeats
+                // somewhat: the threshold lies well below the periodic noise's.
+                EXPECT_LT(std::abs(Periodicity(host, lag)), 0.5);
+                EXPECT_LT(std::abs(Periodicity(gba, lag)), 0.5);
+                // The noise channel's rates are a coarse grid (the nearest within 12%), and a
+                // few hundred crossings leave the count some 10% of chance.
+                EXPECT_NEAR(CrossingRate(gba, kAudioRate) / CrossingRate(host, kAudioRate), 1.0,
+                            0.3);
+                EXPECT_NEAR(Rms(gba) / gbaTone, Rms(host) / hostTone, 0.2);
+            } else {
+                EXPECT_GT(Periodicity(host, lag), 0.6);
+                EXPECT_GT(Periodicity(gba, lag), 0.6);
+                const double hostHz = Fundamental(host, kAudioRate);
+                EXPECT_NEAR(hostHz * period / kAudioRate, 1.0, 0.01);
+                EXPECT_NEAR(Fundamental(gba, kAudioRate) / hostHz, 1.0, 0.01);
+                EXPECT_NEAR(Decibels(Rms(gba) / gbaTone), Decibels(Rms(host) / hostTone), 1.5);
+            }
+        }
+    }
+}
+
+TEST_F(GbaSound, SilentWhenTheGameSilencesTheChip) {
+    ASSERT_TRUE(Have(kSilentStep));
+    EXPECT_LT(Rms(Gba(kSilentStep)), Rms(Gba(kFirstAttenuationStep)) * 0.01);
+}
+
+// Leaving the game (back to the menu) switches the sound off in the middle of a note.
+TEST(GbaSoundLeave, LeavingTheGameSilencesTheSound) {
+    GbaRun run = RunOnGba(kFirstAttenuationStep, 4);
+    GbaMachine& gba = run.game->Machine();
+    const double note = Rms(run.frames.back().samples);
+    ASSERT_GT(note, 1000) << "the note to be cut is not playing";
+    gba.SetKeys(kKeyL | kKeyR | kKeySelect | kKeyStart);
+    const int ran = gba.RunUntil(
+        [&] { return gba.Read32(gba::kTestPortAddress + offsetof(gba::TestPort, game)) == 0; },
+        200);
+    gba.SetKeys(0);
+    ASSERT_GE(ran, 0) << "the game was not left";
+    gba.RunFrames(2);
+    gba.TakeAudio();
+    gba.RunFrames(10);
+    EXPECT_LT(Rms(gba.TakeAudio()), note * 0.01);
+    EXPECT_EQ(gba.Read8(0x04000084) & 0x80, 0) << "the GBA's sound is still on";
+}
+
+} // namespace
+} // namespace rix::test
