@@ -18,27 +18,25 @@ double Mean(const Samples& samples) {
 
 } // namespace
 
-double Fundamental(const Samples& samples, double rate) {
+std::vector<double> RisingCrossings(const Samples& samples) {
     const double mean = Mean(samples);
-    double first = -1;
-    double last = -1;
-    int crossings = 0;
+    std::vector<double> at;
     for (std::size_t i = 1; i < samples.size(); ++i) {
         const double a = samples[i - 1] - mean;
         const double b = samples[i] - mean;
         if (a < 0 && b >= 0) {
-            const double at = double(i - 1) + a / (a - b);
-            if (first < 0) {
-                first = at;
-            }
-            last = at;
-            ++crossings;
+            at.push_back(double(i - 1) + a / (a - b));
         }
     }
-    if (crossings < 2 || last <= first) {
+    return at;
+}
+
+double Fundamental(const Samples& samples, double rate) {
+    const std::vector<double> at = RisingCrossings(samples);
+    if (at.size() < 2 || at.back() <= at.front()) {
         return 0;
     }
-    return (crossings - 1) * rate / (last - first);
+    return double(at.size() - 1) * rate / (at.back() - at.front());
 }
 
 double Rms(const Samples& samples) {
@@ -48,6 +46,15 @@ double Rms(const Samples& samples) {
         sum += (s - mean) * (s - mean);
     }
     return samples.empty() ? 0 : std::sqrt(sum / double(samples.size()));
+}
+
+double Movement(const Samples& samples) {
+    double sum = 0;
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        const double d = double(samples[i]) - samples[i - 1];
+        sum += d * d;
+    }
+    return samples.size() > 1 ? std::sqrt(sum / double(samples.size() - 1)) : 0;
 }
 
 double Periodicity(const Samples& samples, int lag) {
