@@ -12,9 +12,11 @@ constexpr std::uint32_t EffectivePeriod(std::uint16_t period) {
     return period ? period : 0x400;
 }
 
-// 2048 - x for a step of `numerator` / kClockHz seconds, rounded, clamped to what x can say.
-std::uint16_t RateFor(std::uint64_t numerator) {
-    std::uint64_t steps = (numerator + Psg::kClockHz / 2) / Psg::kClockHz;
+// 2048 - x in 16.16 fixed point per unit of `units` (a period, times cycles or ticks), with
+// constants instead of divisions: the GBA has no divider, and a game may change the chip every
+// frame. Rounded, clamped to what x can say.
+std::uint16_t RateFor(std::uint32_t units, std::uint32_t perUnit) {
+    std::uint32_t steps = (units * perUnit + 0x8000) >> 16;
     if (steps < 1) {
         steps = 1;
     } else if (steps > 2048) {
@@ -23,16 +25,64 @@ std::uint16_t RateFor(std::uint64_t numerator) {
     return std::uint16_t(2048 - steps);
 }
 
-// A square channel's 2048 - x for period N: 131072 x 32 N / clock.
-constexpr std::uint64_t kSquareSteps = std::uint64_t{kSquareRateHz} * 32;
-// The wave channel's 2048 - x per cycle in 32 samples: 65536 x 32 N / clock.
-constexpr std::uint64_t kWaveSteps = std::uint64_t{kWaveRateHz} * 32;
+// A square channel's 2048 - x per period N: 131072 x 32 / clock = 1.17174.
+constexpr std::uint32_t kSquarePerPeriod = 76791;
+// The wave channel's per period N and cycle in 32 samples: 65536 x 32 / clock = 0.585870.
+constexpr std::uint32_t kWavePerPeriod = 38395;
+// The pulse's per tick and cycle for the chip's periodic noise, one cycle per 15 shifts:
+// 65536 x 16 x 15 / clock = 4.39398.
+constexpr std::uint32_t kPulsePerTick = 287963;
 
-// The pulse's 2048 - x for the chip's periodic noise, one cycle per 15 shifts of `ticks`
-// ticks: 65536 x 16 x 15 x ticks / clock per cycle in 32 samples.
-std::uint64_t PulseSteps(std::uint32_t ticks, unsigned cycles) {
-    return std::uint64_t{kWaveRateHz} * Psg::kClocksPerTick * 15 * ticks * cycles;
+constexpr std::uint8_t NearestNoiseControl(std::uint32_t ticks, bool sevenBit) {
+    // The GBA divides 1,048,576 Hz by D = m x 2^(s+1), m = 1, 2, 4, ... 14 (r = 0 counting as
+    // 0.5); the chip's shift needs D = 1048576 x 16 x ticks / clock (x 15 / 127 for the 7-bit
+    // sequence), here with 8 fractional bits: 1199.86 (141.72) per tick. For each m the s that
+    // brackets the target, then the m whose ratio to it is nearest 1: compared by
+    // cross-multiplying, no division.
+    const std::uint64_t target = std::uint64_t{ticks} * (sevenBit ? 142 : 1200);
+    std::uint8_t best = 0;
+    std::uint64_t bestHigh = 0; // the best ratio as bestHigh / bestLow, at least 1
+    std::uint64_t bestLow = 0;
+    for (unsigned r = 0; r < 8; ++r) {
+        const std::uint64_t m = r ? 2 * r : 1;
+        unsigned s = 0;
+        while (s < 13 && (m << (s + 2)) * 256 <= target) {
+            ++s;
+        }
+        // (m << (s+1)) or the next one up, whichever is nearer by ratio: the lower one when
+        // target^2 < 2 lower^2.
+        std::uint64_t d = (m << (s + 1)) * 256;
+        if (s < 13 && d < target && target * target >= 2 * d * d) {
+            ++s;
+            d *= 2;
+        }
+        const std::uint64_t high = d > target ? d : target;
+        const std::uint64_t low = d > target ? target : d;
+        if (bestLow == 0 || high * bestLow < bestHigh * low) {
+            bestHigh = high;
+            bestLow = low;
+            best = std::uint8_t(r | (s << 4));
+        }
+    }
+    return std::uint8_t(best | (sevenBit ? 0x08 : 0));
 }
+
+// The choice for every shift the chip makes, worked out by the compiler: the search costs some
+// thousand cycles on the GBA, and a game may move tone 2 (which noise can follow) every frame.
+constexpr std::uint32_t kNoiseTable = 1024;
+struct NoiseTable {
+    std::uint8_t control[kNoiseTable];
+    constexpr std::uint8_t operator[](std::uint32_t i) const { return control[i]; }
+};
+constexpr NoiseTable MakeNoiseTable(bool sevenBit) {
+    NoiseTable table{};
+    for (std::uint32_t n = 1; n <= kNoiseTable; ++n) {
+        table.control[n - 1] = NearestNoiseControl(2 * n, sevenBit);
+    }
+    return table;
+}
+constexpr NoiseTable kNoise15 = MakeNoiseTable(false);
+constexpr NoiseTable kNoise7 = MakeNoiseTable(true);
 
 } // namespace
 
@@ -41,45 +91,28 @@ std::uint8_t GbaVolume(std::uint8_t attenuation) {
 }
 
 std::uint16_t SquareRate(std::uint16_t period) {
-    return RateFor(kSquareSteps * EffectivePeriod(period));
+    return RateFor(EffectivePeriod(period), kSquarePerPeriod);
 }
 
 std::uint16_t WaveRate(std::uint16_t period, unsigned cycles) {
-    return RateFor(kWaveSteps * EffectivePeriod(period) * cycles);
+    return RateFor(EffectivePeriod(period) * cycles, kWavePerPeriod);
 }
 
 unsigned WaveCycles(std::uint16_t period) {
     unsigned cycles = 16;
     while (cycles > 1 &&
-           (kWaveSteps * EffectivePeriod(period) * cycles + Psg::kClockHz / 2) / Psg::kClockHz >
-               2048) {
+           ((EffectivePeriod(period) * cycles * kWavePerPeriod + 0x8000) >> 16) > 2048) {
         cycles /= 2;
     }
     return cycles;
 }
 
 std::uint8_t NoiseControl(std::uint32_t ticks, bool sevenBit) {
-    // The GBA divides 1,048,576 Hz by D = (r ? 2r : 1) x 2^(s+1); the chip's shift needs
-    // D = 1048576 x 16 x ticks / clock (x 15 / 127 for the 7-bit sequence). Compared as
-    // D x clock x 127 to stay in integers.
-    const std::uint64_t target =
-        std::uint64_t{1048576} * Psg::kClocksPerTick * ticks * (sevenBit ? 15 : 127);
-    std::uint8_t best = 0;
-    std::uint64_t bestError = ~std::uint64_t{0};
-    for (unsigned r = 0; r < 8; ++r) {
-        for (unsigned s = 0; s < 14; ++s) {
-            const std::uint64_t d = std::uint64_t{r ? 2 * r : 1} << (s + 1);
-            const std::uint64_t have = d * Psg::kClockHz * 127;
-            // Ratio error, scaled: larger over smaller.
-            const std::uint64_t error =
-                have > target ? (have << 10) / target : (target << 10) / have;
-            if (error < bestError) {
-                bestError = error;
-                best = std::uint8_t(r | (s << 4));
-            }
-        }
+    // The chip shifts every 2 x 16, 32 or 64 ticks, or every 2N ticks following tone 2.
+    if ((ticks & 1) == 0 && ticks >= 2 && ticks <= 2 * kNoiseTable) {
+        return (sevenBit ? kNoise7 : kNoise15)[ticks / 2 - 1];
     }
-    return std::uint8_t(best | (sevenBit ? 0x08 : 0));
+    return NearestNoiseControl(ticks, sevenBit);
 }
 
 SoundPlan PlanSound(const Psg& psg) {
@@ -99,9 +132,8 @@ SoundPlan PlanSound(const Psg& psg) {
     if (!psg.NoiseIsWhite() && volume2 == 0) {
         // The wave channel is free for the pulse (games playing bass this way keep tone 2, whose
         // period sets the pitch, silent).
-        const unsigned cycles =
-            (PulseSteps(ticks, 2) + Psg::kClockHz / 2) / Psg::kClockHz <= 2048 ? 2 : 1;
-        plan.wave = {RateFor(PulseSteps(ticks, cycles)), noiseVolume, std::uint8_t(cycles),
+        const unsigned cycles = ((ticks * 2 * kPulsePerTick + 0x8000) >> 16) <= 2048 ? 2 : 1;
+        plan.wave = {RateFor(ticks * cycles, kPulsePerTick), noiseVolume, std::uint8_t(cycles),
                      WaveShape::kPulse};
         plan.noise = {NoiseControl(ticks, true), 0};
     } else {
@@ -113,14 +145,14 @@ SoundPlan PlanSound(const Psg& psg) {
 }
 
 void WavePattern(const WavePlan& wave, std::uint8_t out[16]) {
-    const unsigned cycles = wave.cycles ? wave.cycles : 1;
+    const unsigned cycles = wave.cycles ? wave.cycles : 1; // a power of two
     const unsigned length = 32 / cycles;
     const unsigned high = wave.shape == WaveShape::kSquare ? length / 2 : (length + 15) / 16;
     for (unsigned i = 0; i < 16; ++i) {
         out[i] = 0;
     }
     for (unsigned i = 0; i < 32; ++i) {
-        const unsigned value = i % length < high ? wave.volume & 15 : 0;
+        const unsigned value = (i & (length - 1)) < high ? wave.volume & 15 : 0;
         out[i / 2] = std::uint8_t(out[i / 2] | (i & 1 ? value : value << 4));
     }
 }
