@@ -270,10 +270,9 @@ TEST_F(GbaSound, NoiseKindsAndRates) {
 }
 
 // A game that writes a tone's registers again every frame, with the same values or with its
-// attenuation changing, keeps the wave's cycles regular: no restarted phase, no click a frame.
-// The wave channel is the exception: a new attenuation there is a new pattern in the other bank
-// of wave RAM, which starts playing from its first sample, so the phase may jump by up to a
-// cycle (gba/README.md, Sound).
+// attenuation changing, keeps the wave's cycles regular: no restarted phase, no click a frame;
+// also on the wave channel, where a new attenuation is a new pattern in the other bank of wave
+// RAM.
 TEST_F(GbaSound, RewritesKeepTheWavesCycles) {
     const double expected = double(kAudioRate) * 32 * 254 / Psg::kClockHz;
     for (int step : {kRewriteStep, kSquareWobble, kWaveWobble}) {
@@ -293,8 +292,7 @@ TEST_F(GbaSound, RewritesKeepTheWavesCycles) {
             for (double cycle : cycles) {
                 worst = std::max(worst, std::abs(cycle - period));
             }
-            const double allowed = onGba && step == kWaveWobble ? expected + 1.5 : 1.5;
-            EXPECT_LT(worst, allowed) << "a cycle of " << period << " samples off by " << worst;
+            EXPECT_LT(worst, 1.5) << "a cycle of " << period << " samples off by " << worst;
         }
     }
 }
