@@ -64,14 +64,15 @@ examples: deps
 
 # The sound of a game as the GBA plays it (the test harness's capture) and as the host's reference
 # mixer plays it, as WAV files in build/ to listen to or look at: our sound program by default,
-# or SOUND_ROM=FILE for SOUND_FRAMES frames, with SOUND_KEYS tapped in the game (gba-shot's keys).
+# or SOUND_ROM=FILE for SOUND_FRAMES emulated frames, holding SOUND_PRESSES (rix-run's --press
+# values, e.g. "DOWN@301-306 A@381-386") on both sides.
 SOUND_ROM ?= tests/fixtures/sound/sound.rom
-SOUND_FRAMES ?= 520
-SOUND_KEYS ?=
+SOUND_FRAMES ?= 540
+SOUND_PRESSES ?=
 sound:
 	cmake --preset default
 	cmake --build --preset default --target rix-build rix-run gba-shot
-	scripts/sound-wav build/default "$(SOUND_ROM)" "$(SOUND_FRAMES)" "$(SOUND_KEYS)"
+	scripts/sound-wav build/default "$(SOUND_ROM)" "$(SOUND_FRAMES)" "$(SOUND_PRESSES)"
 
 # Reassembles our BIOS and regenerates the C++ array the emulator builds from (needs z80asm).
 bios: deps

@@ -321,5 +321,53 @@ TEST(GbaSoundLeave, LeavingTheGameSilencesTheSound) {
     EXPECT_EQ(gba.Read8(0x04000084) & 0x80, 0) << "the GBA's sound is still on";
 }
 
+// The test suite's own sound test (Audio Tests, Sound Test), which plays a tone near 1 kHz: heard
+// on the GBA, clean, at the host's pitch.
+TEST(GbaSoundSuite, TheTestSuitesSoundTest) {
+    const std::vector<std::uint8_t> rom =
+        ReadFile(std::string(RIX_TESTDATA_DIR) + "/coleco/suitecv.rom");
+    ASSERT_FALSE(rom.empty());
+    // The suite reads the controller from frame 281 on.
+    const std::vector<FramePress> presses = {
+        {301, 306, kKeyDown}, {341, 346, kKeyDown}, {381, 386, kKeyA}, {421, 426, kKeyA}};
+    constexpr std::uint32_t kFrom = 460;
+    constexpr std::uint32_t kUntil = 520;
+
+    rix::emu::MachineConfig config;
+    config.rom = rom.data();
+    config.romSize = std::uint32_t(rom.size());
+    auto machine = std::make_unique<rix::emu::Machine>();
+    machine->Load(config);
+    Samples host;
+    Samples buffer(rix::emu::Machine::MaxSamplesPerFrame(kAudioRate));
+    for (std::uint32_t frame = 1; frame <= kUntil; ++frame) {
+        std::uint16_t keys = 0;
+        for (const FramePress& press : presses) {
+            if (frame >= press.first && frame <= press.last) {
+                keys = std::uint16_t(keys | press.keys);
+            }
+        }
+        machine->SetKeys(keys);
+        const std::size_t n = machine->RunFrame(nullptr, buffer.data(), kAudioRate);
+        if (frame > kFrom) {
+            host.insert(host.end(), buffer.begin(), buffer.begin() + std::ptrdiff_t(n));
+        }
+    }
+
+    GbaGame gba(TestImage(), Game{rom, {"Test suite"}, presses});
+    gba.ShowFrame(kFrom);
+    gba.Machine().TakeAudio();
+    gba.Machine().Write32(gba::kTestPortAddress + offsetof(gba::TestPort, stopAt), kUntil);
+    ASSERT_GE(gba.Machine().RunUntil([&] { return gba.Frames() >= kUntil; }, 200), 0);
+    const Samples played = gba.Machine().TakeAudio();
+
+    const double hostHz = Fundamental(host, kAudioRate);
+    ASSERT_GT(Rms(host), 1000) << "the suite's sound test plays nothing on the host";
+    EXPECT_NEAR(hostHz, 1000, 50);
+    EXPECT_NEAR(Fundamental(played, kAudioRate) / hostHz, 1.0, 0.01);
+    EXPECT_GT(Periodicity(played, int(std::lround(kAudioRate / hostHz))), 0.9);
+    EXPECT_GT(Rms(played), 1000);
+}
+
 } // namespace
 } // namespace rix::test
