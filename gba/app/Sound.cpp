@@ -15,6 +15,7 @@ struct ChipState {
     std::uint16_t period[Psg::kToneChannels];
     std::uint8_t attenuation[4];
     std::uint8_t noise;
+    std::uint8_t noiseWrites; // any write restarts the chip's noise, even of the same value
     bool operator==(const ChipState&) const = default;
 };
 
@@ -153,6 +154,7 @@ ChipState Snapshot(const Psg& psg) {
         chip.attenuation[c] = psg.Attenuation(c);
     }
     chip.noise = psg.NoiseControl();
+    chip.noiseWrites = psg.NoiseWrites();
     return chip;
 }
 
@@ -234,7 +236,7 @@ void UpdateSound(const Psg& psg) {
     if (gSound.valid && chip == gSound.chip) {
         return;
     }
-    const bool noiseRewritten = !gSound.valid || chip.noise != gSound.chip.noise;
+    const bool noiseRewritten = !gSound.valid || chip.noiseWrites != gSound.chip.noiseWrites;
     gSound.chip = chip;
     gSound.valid = true;
 
