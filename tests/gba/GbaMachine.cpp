@@ -85,6 +85,9 @@ void GbaMachine::RunFrames(int count) {
     for (int i = 0; i < count; ++i) {
         core_->runFrame(core_);
         ++frames_;
+        if (!captureAudio_) {
+            continue;
+        }
         // Collected every frame: the core stops adding samples once its buffer is full.
         blip_t* left = core_->getAudioChannel(core_, 0);
         blip_t* right = core_->getAudioChannel(core_, 1);
@@ -96,6 +99,16 @@ void GbaMachine::RunFrames(int count) {
             audio_.push_back(std::int16_t((int(l[k]) + int(r[k])) / 2));
         }
     }
+}
+
+void GbaMachine::CaptureAudio(bool on) {
+    if (on && !captureAudio_) {
+        // What the core kept while nobody listened is not part of it.
+        blip_clear(core_->getAudioChannel(core_, 0));
+        blip_clear(core_->getAudioChannel(core_, 1));
+        audio_.clear();
+    }
+    captureAudio_ = on;
 }
 
 std::vector<std::int16_t> GbaMachine::TakeAudio() {

@@ -60,7 +60,9 @@ public:
     // holds no glyph of the font reads as '\x7f'.
     std::vector<std::string> Text() const;
 
-    // The sound since the machine booted or the last call: mono (the mean of both sides),
+    // Keeps the sound of the frames run from now on (off at first: long runs need none of it).
+    void CaptureAudio(bool on);
+    // The sound kept since capturing started or the last call: mono (the mean of both sides),
     // 16-bit, at kAudioRate Hz.
     std::vector<std::int16_t> TakeAudio();
 
@@ -73,6 +75,7 @@ private:
     mCore* core_ = nullptr;
     int frames_ = 0;
     std::vector<std::string> errors_;
+    bool captureAudio_ = false;
     std::vector<std::int16_t> audio_;
 };
 

@@ -146,6 +146,7 @@ int main(int argc, char** argv) {
     }
     try {
         rix::test::GbaMachine machine(rix::test::ReadFile(argv[1]));
+        machine.CaptureAudio(!wav.empty());
         machine.RunFrames(frames);
         // Behind the start-up, which clears the test port.
         const std::uint32_t port = rix::gba::kTestPortAddress;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,7 +105,7 @@ GbaRun RunOnGba(int untilStep, int frames) {
     GbaMachine& gba = run.game->Machine();
     const std::uint32_t ram = gba.Read32(gba::kTestPortAddress + offsetof(gba::TestPort, ram));
     gba.Write32(gba::kTestPortAddress + offsetof(gba::TestPort, stopAt), 0);
-    gba.TakeAudio(); // the menu's silence
+    gba.CaptureAudio(true);
     int framesOnIt = 0;
     for (int f = 0; f < 2000 && framesOnIt < frames; ++f) {
         gba.RunFrames(1);
@@ -118,9 +119,10 @@ GbaRun RunOnGba(int untilStep, int frames) {
 class GbaSound : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        host_ = new std::map<int, Samples>(ByStep(HostFrames((kSteps + 2) * kStepFrames)));
+        host_ = std::make_unique<std::map<int, Samples>>(
+            ByStep(HostFrames((kSteps + 2) * kStepFrames)));
         GbaRun run = RunOnGba(kSilentStep, kStepFrames + 2);
-        gba_ = new std::map<int, Samples>(ByStep(run.frames));
+        gba_ = std::make_unique<std::map<int, Samples>>(ByStep(run.frames));
         Samples all;
         for (const Frame& f : run.frames) {
             all.insert(all.end(), f.samples.begin(), f.samples.end());
@@ -129,19 +131,19 @@ protected:
         WriteWav(std::string(RIX_BINARY_DIR) + "/sound-gba.wav", all, kAudioRate);
     }
     static void TearDownTestSuite() {
-        delete host_;
-        delete gba_;
+        host_.reset();
+        gba_.reset();
     }
     static const Samples& Host(int step) { return host_->at(step); }
     static const Samples& Gba(int step) { return gba_->at(step); }
     static bool Have(int step) { return host_->count(step) && gba_->count(step); }
 
-    static std::map<int, Samples>* host_;
-    static std::map<int, Samples>* gba_;
+    static std::unique_ptr<std::map<int, Samples>> host_;
+    static std::unique_ptr<std::map<int, Samples>> gba_;
 };
 
-std::map<int, Samples>* GbaSound::host_ = nullptr;
-std::map<int, Samples>* GbaSound::gba_ = nullptr;
+std::unique_ptr<std::map<int, Samples>> GbaSound::host_;
+std::unique_ptr<std::map<int, Samples>> GbaSound::gba_;
 
 TEST_F(GbaSound, EveryStepIsHeardOnBothSides) {
     for (int step = 0; step < kSteps; ++step) {
@@ -356,7 +358,7 @@ TEST(GbaSoundSuite, TheTestSuitesSoundTest) {
 
     GbaGame gba(TestImage(), Game{rom, {"Test suite"}, presses});
     gba.ShowFrame(kFrom);
-    gba.Machine().TakeAudio();
+    gba.Machine().CaptureAudio(true);
     gba.Machine().Write32(gba::kTestPortAddress + offsetof(gba::TestPort, stopAt), kUntil);
     ASSERT_GE(gba.Machine().RunUntil([&] { return gba.Frames() >= kUntil; }, 200), 0);
     const Samples played = gba.Machine().TakeAudio();
