@@ -65,10 +65,11 @@ std::uint32_t WaveStepAt(std::uint32_t steps) {
 
 // A rate write restarts the channel's step timer: the steps so far are taken into the phase.
 void WriteWaveRate(std::uint16_t value) {
+    const std::uint16_t ime = hw::Reg<std::uint16_t>(hw::kIme);
     hw::Reg<std::uint16_t>(hw::kIme) = 0;
     const std::uint32_t now = Cycles();
     hw::Reg<std::uint16_t>(hw::kSound3cntX) = value;
-    hw::Reg<std::uint16_t>(hw::kIme) = 1;
+    hw::Reg<std::uint16_t>(hw::kIme) = ime;
     const std::uint32_t steps = WaveStepsBy(now);
     gSound.wavePhase = (gSound.wavePhase + steps - gSound.waveCounted) & 31;
     gSound.waveWrittenAt = now;
@@ -127,6 +128,7 @@ void SwitchWavePattern(const WavePlan& plan, bool running, unsigned fromCycles) 
             while (std::int32_t(Cycles() - (from + kMargin)) < 0) {
             }
         }
+        const std::uint16_t ime = hw::Reg<std::uint16_t>(hw::kIme);
         hw::Reg<std::uint16_t>(hw::kIme) = 0;
         const bool inTime = !aimed || std::int32_t(until - kMargin - Cycles()) > 0;
         if (inTime) {
@@ -136,7 +138,7 @@ void SwitchWavePattern(const WavePlan& plan, bool running, unsigned fromCycles) 
             gSound.waveBank ^= hw::kWaveBank1;
             hw::Reg<std::uint16_t>(hw::kSound3cntL) = std::uint16_t(hw::kWaveOn | gSound.waveBank);
         }
-        hw::Reg<std::uint16_t>(hw::kIme) = 1;
+        hw::Reg<std::uint16_t>(hw::kIme) = ime;
         if (inTime) {
             gSound.wavePhase = phase;
             gSound.waveCounted = steps;
