@@ -65,14 +65,13 @@ inline constexpr std::uint16_t kTimerEnable = 0x0080;
 inline constexpr std::uint16_t kTimerCascade = 0x0004;
 
 // Sound register bits.
-inline constexpr std::uint16_t kSoundMasterOn = 0x0080;   // SOUNDCNT_X
-inline constexpr std::uint16_t kSoundPsgFull = 0x0002;    // SOUNDCNT_H: PSG at 100%
-inline constexpr std::uint16_t kSoundPsgVolumes = 0x0077; // SOUNDCNT_L: both sides at 7
-inline constexpr std::uint16_t kSoundRestart = 0x8000;    // SOUNDxCNT_X / SOUND4CNT_H
-inline constexpr std::uint16_t kSoundDuty50 = 0x0080;     // SOUND1CNT_H / SOUND2CNT_L
-inline constexpr std::uint16_t kWaveBank1 = 0x0040;       // SOUND3CNT_L: bank 1 plays
-inline constexpr std::uint16_t kWaveOn = 0x0080;          // SOUND3CNT_L
-inline constexpr std::uint16_t kWaveFull = 0x2000;        // SOUND3CNT_H: 100%
+inline constexpr std::uint16_t kSoundMasterOn = 0x0080; // SOUNDCNT_X
+inline constexpr std::uint16_t kSoundPsgFull = 0x0002;  // SOUNDCNT_H: PSG at 100%
+inline constexpr std::uint16_t kSoundRestart = 0x8000;  // SOUNDxCNT_X / SOUND4CNT_H
+inline constexpr std::uint16_t kSoundDuty50 = 0x0080;   // SOUND1CNT_H / SOUND2CNT_L
+inline constexpr std::uint16_t kWaveBank1 = 0x0040;     // SOUND3CNT_L: bank 1 plays
+inline constexpr std::uint16_t kWaveOn = 0x0080;        // SOUND3CNT_L
+inline constexpr std::uint16_t kWaveFull = 0x2000;      // SOUND3CNT_H: 100%
 
 // DMA control (high half of DMAxCNT): 32-bit units, start now, enable.
 inline constexpr std::uint32_t kDmaEnable32 = (1u << 31) | (1u << 26);

@@ -24,7 +24,7 @@ struct SoundState {
     ChipState chip;
     SoundPlan loaded;       // what the channels' registers hold (volumes as last restarted)
     bool started[4];        // restarted since the sound was switched on
-    std::uint16_t enables;  // SOUNDCNT_L's bits 8-11: the channels heard
+    std::uint16_t mix;      // SOUNDCNT_L: the master volume and the channels heard
     std::uint16_t waveBank; // kWaveBank1 or 0: the bank the wave channel plays
     // Where the wave channel is. The bank playing is a rotating register: each sample step
     // moves its data on by one. `wavePhase` is the index, in the pattern it was written from,
@@ -210,7 +210,7 @@ void PlayNoise(const NoisePlan& plan, bool rewritten) {
 void StartSound() {
     // The master switch first: the other registers take writes only while it is on.
     hw::Reg<std::uint16_t>(hw::kSoundcntX) = hw::kSoundMasterOn;
-    hw::Reg<std::uint16_t>(hw::kSoundcntL) = hw::kSoundPsgVolumes;
+    hw::Reg<std::uint16_t>(hw::kSoundcntL) = 0; // all silent
     hw::Reg<std::uint16_t>(hw::kSoundcntH) = hw::kSoundPsgFull;
     hw::Reg<std::uint16_t>(hw::kSound1cntL) = 0; // no sweep
     hw::Reg<std::uint16_t>(hw::kSound3cntL) = hw::kWaveOn;
@@ -262,10 +262,11 @@ void UpdateSound(const Psg& psg) {
         PlayNoise(plan.noise, noiseRewritten);
         enables |= 8;
     }
-    if (enables != gSound.enables) {
-        gSound.enables = enables;
-        hw::Reg<std::uint16_t>(hw::kSoundcntL) =
-            std::uint16_t(hw::kSoundPsgVolumes | enables << 8 | enables << 12);
+    const std::uint16_t mix =
+        std::uint16_t(plan.master | plan.master << 4 | enables << 8 | enables << 12);
+    if (mix != gSound.mix) {
+        gSound.mix = mix;
+        hw::Reg<std::uint16_t>(hw::kSoundcntL) = mix;
     }
 }
 

@@ -6,7 +6,7 @@ namespace {
 
 using rix::emu::Psg;
 
-constexpr std::uint8_t kVolume[16] = {15, 12, 9, 8, 6, 5, 4, 3, 2, 2, 2, 1, 1, 1, 1, 0};
+constexpr std::uint8_t kLevel[16] = {120, 95, 76, 60, 48, 38, 30, 24, 19, 15, 12, 10, 8, 6, 5, 0};
 
 constexpr std::uint32_t EffectivePeriod(std::uint16_t period) {
     return period ? period : 0x400;
@@ -86,8 +86,21 @@ constexpr NoiseTable kNoise7 = MakeNoiseTable(true);
 
 } // namespace
 
-std::uint8_t GbaVolume(std::uint8_t attenuation) {
-    return kVolume[attenuation & 15];
+std::uint8_t Level(std::uint8_t attenuation) {
+    return kLevel[attenuation & 15];
+}
+
+std::uint8_t MasterFor(std::uint8_t loudestLevel) {
+    return loudestLevel <= 15 ? 0 : loudestLevel <= 30 ? 1 : loudestLevel <= 60 ? 3 : 7;
+}
+
+std::uint8_t VolumeFor(std::uint8_t level, std::uint8_t master) {
+    const unsigned eighths = master + 1u; // 1, 2, 4 or 8
+    unsigned volume = (level + eighths / 2) / eighths;
+    if (volume > 15) {
+        volume = 15;
+    }
+    return std::uint8_t(level != 0 && volume == 0 ? 1 : volume);
 }
 
 std::uint16_t SquareRate(std::uint16_t period) {
@@ -117,17 +130,24 @@ std::uint8_t NoiseControl(std::uint32_t ticks, bool sevenBit) {
 
 SoundPlan PlanSound(const Psg& psg) {
     SoundPlan plan;
-    auto toneVolume = [&](int channel) {
+    auto toneLevel = [&](int channel) {
         return EffectivePeriod(psg.TonePeriod(channel)) < kShortestPeriod
                    ? std::uint8_t(0)
-                   : GbaVolume(psg.Attenuation(channel));
+                   : Level(psg.Attenuation(channel));
     };
+    const std::uint8_t levels[4] = {toneLevel(0), toneLevel(1), toneLevel(2),
+                                    Level(psg.Attenuation(Psg::kNoiseChannel))};
+    std::uint8_t loudest = 0;
+    for (std::uint8_t level : levels) {
+        loudest = level > loudest ? level : loudest;
+    }
+    plan.master = MasterFor(loudest);
     for (int c = 0; c < 2; ++c) {
-        plan.square[c] = {SquareRate(psg.TonePeriod(c)), toneVolume(c)};
+        plan.square[c] = {SquareRate(psg.TonePeriod(c)), VolumeFor(levels[c], plan.master)};
     }
     const std::uint16_t period2 = psg.TonePeriod(2);
-    const std::uint8_t volume2 = toneVolume(2);
-    const std::uint8_t noiseVolume = GbaVolume(psg.Attenuation(Psg::kNoiseChannel));
+    const std::uint8_t volume2 = VolumeFor(levels[2], plan.master);
+    const std::uint8_t noiseVolume = VolumeFor(levels[3], plan.master);
     const std::uint32_t ticks = psg.NoiseShiftTicks();
     if (!psg.NoiseIsWhite() && volume2 == 0) {
         // The wave channel is free for the pulse (games playing bass this way keep tone 2, whose

@@ -51,13 +51,21 @@ struct SoundPlan {
     SquarePlan square[2];
     WavePlan wave;
     NoisePlan noise;
+    // The PSG master volume, SOUNDCNT_L's 0-7 on both sides: (master + 1) / 8 of every channel.
+    std::uint8_t master = 7;
     bool operator==(const SoundPlan&) const = default;
 };
 
-// The envelope volume for an attenuation: round(15 x 10^(-att / 10)) (2 dB steps of
-// amplitude), at least 1 for 0..14, 0 for 15. The GBA's 16 linear volumes make steps 8-10 and
-// 11-14 share a volume.
-std::uint8_t GbaVolume(std::uint8_t attenuation);
+// An attenuation's level in eighths of a channel's full volume 15: round(120 x 10^(-att / 10))
+// (2 dB steps of amplitude), 0 for 15.
+std::uint8_t Level(std::uint8_t attenuation);
+// The master volume for the loudest level heard: 8/8, 4/8, 2/8 or 1/8 (0 to 7 as SOUNDCNT_L says
+// it), the least that still lets a channel volume of at most 15 reach it. The GBA's channel
+// volumes are 16 linear steps; scaling them all down when the whole mix is quiet gives its quiet
+// attenuations steps of their own.
+std::uint8_t MasterFor(std::uint8_t loudestLevel);
+// A channel's volume for a level under a master volume: rounded, at least 1 for a level above 0.
+std::uint8_t VolumeFor(std::uint8_t level, std::uint8_t master);
 
 // Rate registers: the x nearest to the chip's frequency, 2048 - x clamped to 1..2048.
 std::uint16_t SquareRate(std::uint16_t period); // tone period N

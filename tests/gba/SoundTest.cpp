@@ -189,8 +189,7 @@ TEST_F(GbaSound, ScalesOnEachToneChannel) {
     }
 }
 
-// Tone 0 through the 16 attenuations: in order, 15 silent, each step as loud as the host's
-// within the GBA's 16 linear volumes (steps 8 to 14 share the three lowest).
+// Tone 0 through the 16 attenuations: in order, 15 silent, each step as loud as the host's.
 TEST_F(GbaSound, AttenuationSteps) {
     const int first = kFirstAttenuationStep;
     ASSERT_TRUE(Have(first));
@@ -206,7 +205,9 @@ TEST_F(GbaSound, AttenuationSteps) {
         }
         SCOPED_TRACE("attenuation " + std::to_string(attenuation));
         const double gba = Rms(Gba(step));
-        EXPECT_LE(gba, previous * 1.01) << "louder than the step before";
+        if (attenuation > 0) {
+            EXPECT_LT(gba, previous * 0.9) << "not quieter than the step before";
+        }
         previous = gba;
         if (attenuation == 15) {
             // The GBA's channels swing between 0 and their volume: one taken out of the mix
@@ -219,10 +220,7 @@ TEST_F(GbaSound, AttenuationSteps) {
         const double hostDb = Decibels(Rms(Host(step)) / hostLoudest);
         const double gbaDb = Decibels(gba / gbaLoudest);
         EXPECT_NEAR(hostDb, -2.0 * attenuation, 0.3);
-        // What the GBA's volume promises, and how far that may be from the chip's.
-        const double volumeDb = Decibels(gba::GbaVolume(std::uint8_t(attenuation)) / 15.0);
-        EXPECT_NEAR(gbaDb, volumeDb, 0.5);
-        EXPECT_NEAR(gbaDb, hostDb, attenuation <= 7 ? 1.0 : 4.5);
+        EXPECT_NEAR(gbaDb, hostDb, 0.7);
     }
 }
 

@@ -51,14 +51,25 @@ TEST(SoundPlan, PitchOverThePeriodsGamesUse) {
     EXPECT_EQ(SquareRate(0), SquareRate(1024));
 }
 
-TEST(SoundPlan, VolumesInOrderWithFifteenSilent) {
-    for (int a = 0; a < 15; ++a) {
-        const double wanted = 15 * std::pow(10.0, -a / 10.0);
-        EXPECT_GE(GbaVolume(std::uint8_t(a)), 1) << a;
-        EXPECT_LE(std::abs(GbaVolume(std::uint8_t(a)) - wanted), 0.5 + 1e-9) << a;
-        EXPECT_GE(GbaVolume(std::uint8_t(a)), GbaVolume(std::uint8_t(a + 1))) << a;
+// One channel through the 16 attenuations: its volume under the master volume chosen for it is
+// within 0.5 dB of the chip's 2 dB steps, every step quieter than the one before, 15 silent.
+TEST(SoundPlan, AttenuationStepsInOrderWithFifteenSilent) {
+    double previous = 2;
+    for (int a = 0; a < 16; ++a) {
+        const std::uint8_t master = MasterFor(Level(std::uint8_t(a)));
+        const double heard = VolumeFor(Level(std::uint8_t(a)), master) * (master + 1) / 120.0;
+        if (a == 15) {
+            EXPECT_EQ(heard, 0);
+            break;
+        }
+        EXPECT_NEAR(20 * std::log10(heard), -2.0 * a, 0.5) << a;
+        EXPECT_LT(heard, previous) << a;
+        previous = heard;
     }
-    EXPECT_EQ(GbaVolume(15), 0);
+    // A loud channel sets the master volume for all: a quiet one keeps a volume of at least 1.
+    EXPECT_EQ(MasterFor(Level(0)), 7);
+    EXPECT_EQ(VolumeFor(Level(14), 7), 1);
+    EXPECT_EQ(VolumeFor(Level(15), 0), 0);
 }
 
 // The noise channel divides 1,048,576 Hz coarsely: the nearest rate is within 12% of the chip's
@@ -93,16 +104,17 @@ TEST(SoundPlan, ChannelsForTheChipsState) {
     EXPECT_EQ(plan.square[0].volume, 15);
     EXPECT_EQ(plan.square[1].volume, 0);
     EXPECT_EQ(plan.wave.shape, WaveShape::kSquare);
-    EXPECT_EQ(plan.wave.volume, GbaVolume(4));
+    EXPECT_EQ(plan.master, 7);
+    EXPECT_EQ(plan.wave.volume, VolumeFor(Level(4), 7));
     EXPECT_EQ(plan.noise.control, NoiseControl(64, false));
-    EXPECT_EQ(plan.noise.volume, GbaVolume(2));
+    EXPECT_EQ(plan.noise.volume, VolumeFor(Level(2), 7));
 
     // Periodic noise with tone 2 sounding: the noise channel's 7-bit sequence.
     SetNoise(psg, 0, 2);
     plan = PlanSound(psg);
     EXPECT_EQ(plan.wave.shape, WaveShape::kSquare);
     EXPECT_EQ(plan.noise.control, NoiseControl(32, true));
-    EXPECT_EQ(plan.noise.volume, GbaVolume(2));
+    EXPECT_EQ(plan.noise.volume, VolumeFor(Level(2), 7));
 
     // With tone 2 silent (its period still setting the rate), the wave channel's pulse at the
     // pitch of 15 shifts.
@@ -110,8 +122,17 @@ TEST(SoundPlan, ChannelsForTheChipsState) {
     SetNoise(psg, 3, 2);
     plan = PlanSound(psg);
     EXPECT_EQ(plan.wave.shape, WaveShape::kPulse);
-    EXPECT_EQ(plan.wave.volume, GbaVolume(2));
+    EXPECT_EQ(plan.wave.volume, VolumeFor(Level(2), 7));
     EXPECT_EQ(plan.noise.volume, 0);
+
+    // Everything quiet: the master volume comes down and the channel volumes go up.
+    SetTone(psg, 0, 254, 10);
+    SetTone(psg, 1, 254, 15);
+    SetNoise(psg, 3, 12);
+    plan = PlanSound(psg);
+    EXPECT_EQ(plan.master, 0);
+    EXPECT_EQ(plan.square[0].volume, 12);
+    EXPECT_EQ(plan.wave.volume, 8);
     const double pitch = double(Psg::kClockHz) / (16.0 * 200 * 15);
     EXPECT_NEAR(WaveHz(plan.wave) / pitch, 1.0, 0.01);
 }
