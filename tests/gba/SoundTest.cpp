@@ -33,12 +33,12 @@ constexpr int kFirstWhiteStep = 52;       // rates 0, 1, 2, following tone 2 (N 
 constexpr int kFirstPeriodicStep = 56;
 constexpr int kRewriteStep = 60;  // tone 0 at N = 254, its bytes written every frame
 constexpr int kSquareWobble = 61; // the same, attenuation 2 and 3 in turn
-constexpr int kWaveWobble = 62;   // tone 2 so
+constexpr int kWaveWobble = 62;   // tone 2 at N = 254, attenuation 2 and 3 in turn
 constexpr int kSilentStep = 63;
 constexpr std::uint16_t kNoiseFollowPeriod = 64;
-constexpr int kStepFrames = 8;
-// The first two of them (the change may fall inside a GBA frame
+// Each step lasts eight frames; the first two of them (the change may fall inside a GBA frame
 // late on either side) and the last are left out of the measures.
+constexpr int kStepFrames = 8;
 constexpr int kLeadFrames = 2;
 constexpr int kTailFrames = 1;
 
