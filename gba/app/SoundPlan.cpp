@@ -149,14 +149,22 @@ SoundPlan PlanSound(const Psg& psg) {
     const std::uint8_t volume2 = VolumeFor(levels[2], plan.master);
     const std::uint8_t noiseVolume = VolumeFor(levels[3], plan.master);
     const std::uint32_t ticks = psg.NoiseShiftTicks();
-    if (!psg.NoiseIsWhite() && volume2 == 0) {
-        // The wave channel is free for the pulse (games playing bass this way keep tone 2, whose
-        // period sets the pitch, silent).
+    // Periodic noise that is heard goes to the wave channel as a pulse when tone 2 can go
+    // elsewhere: nowhere when silent (games playing bass this way keep tone 2, whose period sets
+    // the pitch, silent), or to a square channel the other tones leave free.
+    SquarePlan* freeSquare = plan.square[0].volume == 0   ? &plan.square[0]
+                             : plan.square[1].volume == 0 ? &plan.square[1]
+                                                          : nullptr;
+    if (!psg.NoiseIsWhite() && noiseVolume != 0 && (volume2 == 0 || freeSquare != nullptr)) {
+        if (volume2 != 0) {
+            *freeSquare = {SquareRate(period2), volume2};
+        }
         const unsigned cycles = ((ticks * 2 * kPulsePerTick + 0x8000) >> 16) <= 2048 ? 2 : 1;
         plan.wave = {RateFor(ticks * cycles, kPulsePerTick), noiseVolume, std::uint8_t(cycles),
                      WaveShape::kPulse};
         plan.noise = {NoiseControl(ticks, true), 0};
     } else {
+        // Otherwise the noise channel's 7-bit sequence sounds periodic noise at its pitch.
         const unsigned cycles = WaveCycles(period2);
         plan.wave = {WaveRate(period2, cycles), volume2, std::uint8_t(cycles), WaveShape::kSquare};
         plan.noise = {NoiseControl(ticks, !psg.NoiseIsWhite()), noiseVolume};

@@ -2,9 +2,9 @@
 // square channels, tone 2 on the wave channel (a square written into wave RAM, several cycles
 // per 32 samples, so the rate register's resolution stays fine at high pitches), the noise on
 // the noise channel (its 15-bit mode is the chip's white-noise sequence), periodic noise on the
-// wave channel as a pulse when tone 2 is silent, else on the noise channel's 7-bit sequence
-// run at the rate that gives the chip's pitch. Portable: the host tests the plan; Sound.cpp
-// writes it to the registers.
+// wave channel as a pulse when tone 2 is silent or can move to a square channel the other tones
+// leave free, else on the noise channel's 7-bit sequence run at the rate that gives the chip's
+// pitch. Portable: the host tests the plan; Sound.cpp writes it to the registers.
 #pragma once
 
 #include <cstdint>

@@ -109,12 +109,22 @@ TEST(SoundPlan, ChannelsForTheChipsState) {
     EXPECT_EQ(plan.noise.control, NoiseControl(64, false));
     EXPECT_EQ(plan.noise.volume, VolumeFor(Level(2), 7));
 
-    // Periodic noise with tone 2 sounding: the noise channel's 7-bit sequence.
+    // Periodic noise with tone 2 sounding: tone 2 on the square channel tone 1 leaves free, the
+    // pulse on the wave channel.
     SetNoise(psg, 0, 2);
     plan = PlanSound(psg);
+    EXPECT_EQ(plan.square[1].rate, SquareRate(100));
+    EXPECT_EQ(plan.square[1].volume, VolumeFor(Level(4), 7));
+    EXPECT_EQ(plan.wave.shape, WaveShape::kPulse);
+    EXPECT_EQ(plan.noise.volume, 0);
+    // With all three tones heard: the noise channel's 7-bit sequence.
+    SetTone(psg, 1, 300, 0);
+    plan = PlanSound(psg);
+    EXPECT_EQ(plan.square[1].rate, SquareRate(300));
     EXPECT_EQ(plan.wave.shape, WaveShape::kSquare);
     EXPECT_EQ(plan.noise.control, NoiseControl(32, true));
     EXPECT_EQ(plan.noise.volume, VolumeFor(Level(2), 7));
+    SetTone(psg, 1, 300, 15);
 
     // With tone 2 silent (its period still setting the rate), the wave channel's pulse at the
     // pitch of 15 shifts.
