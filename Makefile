@@ -1,5 +1,5 @@
 # The README's commands. `make test` is what CI runs.
-.PHONY: test test-default test-asan test-fuzz bench deps gba run screenshot examples bios goldens clean
+.PHONY: test test-default test-asan test-fuzz bench deps gba run screenshot examples bios goldens sound clean
 
 deps:
 	scripts/install-deps
@@ -60,6 +60,19 @@ gba: deps
 examples: deps
 	cd resources/examples && z80asm -o hello.col hello.asm
 	cd tests/fixtures/video && for f in *.asm; do z80asm -o "$${f%.asm}.rom" "$$f"; done
+	cd tests/fixtures/sound && z80asm -o sound.rom sound.asm
+
+# The sound of a game as the GBA plays it (the test harness's capture) and as the host's reference
+# mixer plays it, as WAV files in build/ to listen to or look at: our sound program by default,
+# or SOUND_ROM=FILE for SOUND_FRAMES emulated frames, holding SOUND_PRESSES (rix-run's --press
+# values, e.g. "DOWN@301-306 A@381-386") on both sides.
+SOUND_ROM ?= tests/fixtures/sound/sound.rom
+SOUND_FRAMES ?= 540
+SOUND_PRESSES ?=
+sound:
+	cmake --preset default
+	cmake --build --preset default --target rix-build rix-run gba-shot
+	scripts/sound-wav build/default "$(SOUND_ROM)" "$(SOUND_FRAMES)" "$(SOUND_PRESSES)"
 
 # Reassembles our BIOS and regenerates the C++ array the emulator builds from (needs z80asm).
 bios: deps

@@ -6,6 +6,7 @@
 #include "Platform.h"
 #include "Profile.h"
 #include "Record.h"
+#include "Sound.h"
 #include "TestPort.h"
 #include "core/Machine.h"
 
@@ -133,8 +134,9 @@ void PlayGame(const GameStart& start) {
     config.bios = start.bios;
     ApplyRecord(start.record, config);
     gMachine.Load(config);
-    // The GBA's own sound channels will play the chip's registers; its counters are not needed.
+    // The GBA's own sound channels play the chip's registers; its counters are not needed.
     gMachine.SetSoundClocked(false);
+    StartSound();
 
     TestPort& port = Port();
     port.game = start.number;
@@ -180,6 +182,10 @@ void PlayGame(const GameStart& start) {
         gMachine.SetKeys(std::uint16_t(held | ScriptedKeys(port, port.frames + 1)));
         gMachine.RunFrame(draw ? static_cast<rix::emu::VideoRenderer&>(picture) : notDrawn);
         undrawn = draw ? 0 : undrawn + 1;
+        // Once a frame: games set the chip in their frame interrupt.
+        RIX_PROFILE_BEGIN(Sound);
+        UpdateSound(gMachine.Sound());
+        RIX_PROFILE_END(Sound);
         ++port.frames;
         ++due;
         // Never faster than the console: no frame before its vertical blank.
@@ -191,6 +197,7 @@ void PlayGame(const GameStart& start) {
     }
 
     RIX_PROFILE_HOLD(true);
+    StopSound();
     gGameVideo.Stop();
     gMachine.Reset();
     port.game = 0;

@@ -30,6 +30,22 @@ inline constexpr std::uintptr_t kIe = 0x04000200;       // u16
 inline constexpr std::uintptr_t kWaitcnt = 0x04000204;  // u16
 inline constexpr std::uintptr_t kIme = 0x04000208;      // u16
 
+// Sound (the four PSG channels; Direct Sound is not used).
+inline constexpr std::uintptr_t kSound1cntL = 0x04000060; // u16: sweep
+inline constexpr std::uintptr_t kSound1cntH = 0x04000062; // u16: duty, envelope
+inline constexpr std::uintptr_t kSound1cntX = 0x04000064; // u16: rate, restart
+inline constexpr std::uintptr_t kSound2cntL = 0x04000068; // u16: duty, envelope
+inline constexpr std::uintptr_t kSound2cntH = 0x0400006C; // u16: rate, restart
+inline constexpr std::uintptr_t kSound3cntL = 0x04000070; // u16: wave RAM bank, channel on
+inline constexpr std::uintptr_t kSound3cntH = 0x04000072; // u16: volume
+inline constexpr std::uintptr_t kSound3cntX = 0x04000074; // u16: rate, restart
+inline constexpr std::uintptr_t kSound4cntL = 0x04000078; // u16: envelope
+inline constexpr std::uintptr_t kSound4cntH = 0x0400007C; // u16: divider, width, shift, restart
+inline constexpr std::uintptr_t kSoundcntL = 0x04000080;  // u16: PSG master volumes, enables
+inline constexpr std::uintptr_t kSoundcntH = 0x04000082;  // u16: PSG share, Direct Sound
+inline constexpr std::uintptr_t kSoundcntX = 0x04000084;  // u16: master enable
+inline constexpr std::uintptr_t kWaveRam = 0x04000090;    // 16 bytes: the bank not played
+
 inline constexpr std::uint16_t kDispcntMode0 = 0x0000;
 inline constexpr std::uint16_t kDispcntForcedBlank = 0x0080;
 inline constexpr std::uint16_t kDispcntObj1d = 0x0040; // object tiles numbered in one row
@@ -47,6 +63,15 @@ constexpr std::uint16_t BgControl(unsigned charBlock, unsigned screenBlock) {
 // 0-1 left 0: one tick per system clock (16.78 MHz).
 inline constexpr std::uint16_t kTimerEnable = 0x0080;
 inline constexpr std::uint16_t kTimerCascade = 0x0004;
+
+// Sound register bits.
+inline constexpr std::uint16_t kSoundMasterOn = 0x0080; // SOUNDCNT_X
+inline constexpr std::uint16_t kSoundPsgFull = 0x0002;  // SOUNDCNT_H: PSG at 100%
+inline constexpr std::uint16_t kSoundRestart = 0x8000;  // SOUNDxCNT_X / SOUND4CNT_H
+inline constexpr std::uint16_t kSoundDuty50 = 0x0080;   // SOUND1CNT_H / SOUND2CNT_L
+inline constexpr std::uint16_t kWaveBank1 = 0x0040;     // SOUND3CNT_L: bank 1 plays
+inline constexpr std::uint16_t kWaveOn = 0x0080;        // SOUND3CNT_L
+inline constexpr std::uint16_t kWaveFull = 0x2000;      // SOUND3CNT_H: 100%
 
 // DMA control (high half of DMAxCNT): 32-bit units, start now, enable.
 inline constexpr std::uint32_t kDmaEnable32 = (1u << 31) | (1u << 26);

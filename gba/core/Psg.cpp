@@ -44,6 +44,7 @@ void Psg::Write(uint8_t value) {
     } else if (channel == kNoiseChannel) {
         noiseControl_ = value & 0x07;
         lfsr_ = kNoiseSeed;
+        ++noiseWrites_;
     } else if (latch) {
         period_[channel] = static_cast<uint16_t>((period_[channel] & 0x3F0) | (value & 0x0F));
     } else {

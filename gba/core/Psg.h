@@ -69,6 +69,9 @@ public:
     // The level a channel outputs now: a tone's square-wave state, the noise register's bit 0.
     bool Output(int channel) const;
     uint16_t NoiseShiftRegister() const { return lfsr_; }
+    // Counts writes to the noise control (wrapping), each of which restarts the sequence, also
+    // with the same value: for a layer that plays the noise elsewhere and must restart it too.
+    uint8_t NoiseWrites() const { return noiseWrites_; }
 
     // The amplitude of one channel at an attenuation (0..15; 15 and above give 0).
     static int16_t Amplitude(uint8_t attenuation);
@@ -84,6 +87,7 @@ private:
     uint16_t noiseCounter_ = 0;
     uint16_t lfsr_ = kNoiseSeed;
     uint8_t noiseControl_ = 0;
+    uint8_t noiseWrites_ = 0;
     uint8_t latched_ = 0;    // bits 2-1 channel, bit 0 attenuation
     bool noiseFlip_ = false; // the fixed-rate divider's output; the register shifts as it rises
     uint32_t clockRemainder_ = 0;

@@ -242,10 +242,12 @@ TEST(PsgNoise, ControlWriteRestartsTheSequence) {
         Psg psg;
         psg.Write(0xE4);
         Outputs(psg, 1234);
+        const uint8_t writes = psg.NoiseWrites();
         for (uint8_t b : rewrite) {
             psg.Write(b);
         }
         EXPECT_EQ(psg.NoiseShiftRegister(), Psg::kNoiseSeed);
+        EXPECT_EQ(psg.NoiseWrites(), uint8_t(writes + rewrite.size()));
         EXPECT_EQ(Outputs(psg, 60), start);
     }
 }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include <mgba-util/vfs.h>
+#include <mgba/core/blip_buf.h>
 #include <mgba/core/config.h>
 #include <mgba/core/core.h>
 #include <mgba/core/log.h>
@@ -54,6 +55,8 @@ GbaMachine::GbaMachine(std::vector<std::uint8_t> cartridge)
     mCoreInitConfig(core_, nullptr);
     mCoreConfigSetIntValue(&core_->config, "useBios", 0);
     mCoreConfigSetIntValue(&core_->config, "skipBios", 1);
+    // A foreign configuration starts the core's master volume at 0: the sound would be silent.
+    mCoreConfigSetIntValue(&core_->config, "volume", 0x100);
     mCoreLoadForeignConfig(core_, &core_->config);
     core_->setVideoBuffer(core_, video_.data(), kGbaWidth);
     VFile* file = VFileFromConstMemory(cartridge_.data(), cartridge_.size());
@@ -63,6 +66,11 @@ GbaMachine::GbaMachine(std::vector<std::uint8_t> cartridge)
         throw std::runtime_error("mGBA did not accept the cartridge image");
     }
     core_->reset(core_);
+    // Room for more than a frame's samples: they are collected after every frame.
+    core_->setAudioBufferSize(core_, 4096);
+    for (int side = 0; side < 2; ++side) {
+        blip_set_rates(core_->getAudioChannel(core_, side), core_->frequency(core_), kAudioRate);
+    }
 }
 
 GbaMachine::~GbaMachine() {
@@ -77,7 +85,36 @@ void GbaMachine::RunFrames(int count) {
     for (int i = 0; i < count; ++i) {
         core_->runFrame(core_);
         ++frames_;
+        if (!captureAudio_) {
+            continue;
+        }
+        // Collected every frame: the core stops adding samples once its buffer is full.
+        blip_t* left = core_->getAudioChannel(core_, 0);
+        blip_t* right = core_->getAudioChannel(core_, 1);
+        const int count = blip_samples_avail(left);
+        std::vector<short> l(std::size_t(count) + 1), r(std::size_t(count) + 1);
+        const int got = blip_read_samples(left, l.data(), count, 0);
+        blip_read_samples(right, r.data(), got, 0);
+        for (int k = 0; k < got; ++k) {
+            audio_.push_back(std::int16_t((int(l[k]) + int(r[k])) / 2));
+        }
     }
+}
+
+void GbaMachine::CaptureAudio(bool on) {
+    if (on && !captureAudio_) {
+        // What the core kept while nobody listened is not part of it.
+        blip_clear(core_->getAudioChannel(core_, 0));
+        blip_clear(core_->getAudioChannel(core_, 1));
+        audio_.clear();
+    }
+    captureAudio_ = on;
+}
+
+std::vector<std::int16_t> GbaMachine::TakeAudio() {
+    std::vector<std::int16_t> taken;
+    taken.swap(audio_);
+    return taken;
 }
 
 int GbaMachine::RunUntil(const std::function<bool()>& done, int maxFrames) {

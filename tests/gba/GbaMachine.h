@@ -30,6 +30,7 @@ enum GbaKey : std::uint16_t {
 
 inline constexpr int kGbaWidth = 240;
 inline constexpr int kGbaHeight = 160;
+inline constexpr int kAudioRate = 32768; // the GBA mixes its sound at this rate by default
 
 class GbaMachine {
 public:
@@ -59,6 +60,12 @@ public:
     // holds no glyph of the font reads as '\x7f'.
     std::vector<std::string> Text() const;
 
+    // Keeps the sound of the frames run from now on (off at first: long runs need none of it).
+    void CaptureAudio(bool on);
+    // The sound kept since capturing started or the last call: mono (the mean of both sides),
+    // 16-bit, at kAudioRate Hz.
+    std::vector<std::int16_t> TakeAudio();
+
     // The core's error-level messages (bad memory accesses, jumps to unmapped memory...).
     const std::vector<std::string>& Errors() const { return errors_; }
 
@@ -68,6 +75,8 @@ private:
     mCore* core_ = nullptr;
     int frames_ = 0;
     std::vector<std::string> errors_;
+    bool captureAudio_ = false;
+    std::vector<std::int16_t> audio_;
 };
 
 // Reads the text of a 240 x 160 screen laid out in the image's 40 x 20 cell grid.
