@@ -2,7 +2,6 @@
 
 #include "builder/BuildMessages.h"
 #include "builder/CartridgeLayout.h"
-#include "builder/Resources.h"
 #include "format/CartTable.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -74,11 +73,6 @@ std::string OutputDirectory(const TCustomIniFile& ini, const BuildOptions& optio
 
 BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
                       const BuildOptions& options) {
-    return RunBuild(ini, rows, host, options, &EmulatorImage);
-}
-
-BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
-                      const BuildOptions& options, std::span<const std::uint8_t> (*image)()) {
     const bool pogo = rows.empty();
 
     // 1. Output directory.
@@ -105,7 +99,7 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
     }
 
     // The emulator image is found, and the size checked, before the output is touched.
-    const std::span<const std::uint8_t> emulator = image();
+    const std::span<const std::uint8_t> emulator = options.emulatorImage();
     CheckCartridgeSize(ini, rows, emulator.size());
 
     // 5. Write the emulator image, into a temporary file beside Rix.gba that replaces it only

@@ -40,6 +40,9 @@ inline constexpr std::string_view kSelect = "Select";
 inline constexpr std::string_view kStart = "Start";
 inline constexpr std::string_view kBackLeft = "Back Left";
 inline constexpr std::string_view kBackRight = "Back Right";
+// The order a ROM's own button keys are written and deleted in.
+inline constexpr std::array<std::string_view, 6> kButtonKeys = {
+    kBackLeft, kBackRight, kSelect, kStart, kButtonA, kButtonB};
 
 // Values compared exactly.
 inline constexpr std::string_view kCustom = "Custom";

@@ -37,7 +37,7 @@ std::vector<unsigned char> BuildAppended(const LayoutCase& c, TempDir& dir) {
         rows.push_back(test::MakeRom(dir, rom.name, rom.size, rom.seed));
     }
     test::RecordingHost host;
-    EXPECT_EQ(RunBuild(*ini, rows, host, {}, &test::FakeImage), BuildOutcome::Written);
+    EXPECT_EQ(RunBuild(*ini, rows, host, {.emulatorImage = &test::FakeImage}), BuildOutcome::Written);
     return test::AppendedPart(out + "/Rix.gba");
 }
 

@@ -102,6 +102,7 @@ private slots:
     void enablingRules_data();
     void enablingRules();
     void doubleClick();
+    void configurationDialogOnTheFocusedRow();
 
     void buildEmptyList();
     void buildReplaceQuestion();
@@ -347,7 +348,7 @@ void MainWindowTest::addRoms() {
     }
     QVERIFY(list->selectionModel()->selectedRows().isEmpty());
     // The build opens the files by their real names.
-    const std::vector<RomRow> rows = form1.Rows();
+    const std::vector<RomRow>& rows = form1.Model().Rows();
     QCOMPARE(ui::PathToQString(rows[1].realPath), roms + "/Known Game.ROM");
 
     // The document has both keys of each ROM; the file is written only at close.
@@ -609,6 +610,44 @@ void MainWindowTest::doubleClick() {
     form1.ListView1DblClick();
     QCOMPARE(shownName, QStringLiteral("c"));
     form1.close();
+}
+
+void MainWindowTest::configurationDialogOnTheFocusedRow() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("a.rom"), RomBytes(8, 1));
+    WriteFile(dir.FilePath("b.rom"), RomBytes(8, 2));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    TForm2& form2 = program->Form2();
+    seam.openFileChoices = {{dir.FilePath("a.rom"), dir.FilePath("b.rom")}};
+    form1.AddRoms();
+    QTableWidget* list = form1.ListView1();
+    const auto open = [&] { form1.ShowRomConfiguration(); };
+
+    // A selection without the focus mark opens nothing.
+    list->selectRow(0);
+    list->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    QCOMPARE(form1.FocusedRow(), -1);
+    QVERIFY(!RunDialog(form2, open, [] {}));
+
+    // The dialog's changes show in the focused row as they are made.
+    list->selectRow(1);
+    list->setCurrentCell(1, 0);
+    QVERIFY(RunDialog(form2, open, [&] {
+        QCOMPARE(Find<QLineEdit>(form2, "edRomName")->text(), QStringLiteral("b"));
+        QVERIFY(Pick(Find<QComboBox>(form2, "cbQuickConfig"), "Custom"));
+        QCOMPARE(Text(list, 1, kColumnControl), QStringLiteral("Custom"));
+        auto* name = Find<QLineEdit>(form2, "edRomName");
+        name->clear();
+        QTest::keyClicks(name, QString(50, QLatin1Char('t')));
+    }));
+    QCOMPARE(Captions(list), QStringList({"a", QString(47, QLatin1Char('t'))}));
+    QCOMPARE(Text(list, 0, kColumnControl), QStringLiteral("Kempston"));
+    QCOMPARE(Q(form1.Settings().ReadEntry(RomKeyOf(RomBytes(8, 2)), "Filename", "")),
+             QString(47, QLatin1Char('t')));
+    QVERIFY2(seam.problems.isEmpty(), qPrintable(seam.problems.join("; ")));
 }
 
 // --- Building --------------------------------------------------------------------------------
