@@ -12,7 +12,7 @@ class TForm2;
 
 namespace rix::ui {
 
-// Step 1 for an application object that exists: its title, icon and the windows' font.
+// Readies an application object that exists: its title, icon and the windows' font.
 void InitialiseApplication(QApplication& application);
 
 // The windows of a run.

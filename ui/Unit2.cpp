@@ -118,7 +118,7 @@ void TForm2::FormShow() {
     // to be stored for this ROM; the error is reported once the dialog is filled.
     std::optional<RixError> conversionError;
 
-    // 1. The presets in key order, then "Custom".
+    // The presets in key order, then "Custom".
     ui_->cbQuickConfig->clear();
     for (const std::string& preset :
          schema::ReadNumberedList(ini, schema::kControlDefaults, schema::kDefaultPrefix)) {
@@ -126,11 +126,11 @@ void TForm2::FormShow() {
     }
     ui_->cbQuickConfig->addItem(ToQString(schema::kCustom));
 
-    // 2. The stored cycle count, as text.
+    // The stored cycle count is compared as text.
     const std::string storedCycle = ini.ReadEntry(section, schema::kCycleCount, "");
 
-    // 3. "Default", then each value in hexadecimal; the last one equal to the stored text is
-    //    selected.
+    // "Default", then each value in hexadecimal; the last one equal to the stored text is
+    // selected, and "Default" when none is.
     ui_->cbCycleCount->clear();
     ui_->cbCycleCount->addItem(ToQString(schema::kDefaultCycleItem));
     const std::vector<std::string> cycles =
@@ -147,17 +147,15 @@ void TForm2::FormShow() {
         }
     }
 
-    // 4. Nothing matched: "Default".
     if (ui_->cbCycleCount->currentIndex() < 0) {
         ui_->cbCycleCount->setCurrentIndex(0);
     }
 
-    // 5. The stored collision mode.
     const std::string storedMode =
         ini.ReadEntry(section, schema::kCollisionMode, schema::kDialogCollisionDefault);
 
-    // 6. The modes unchanged; the one at the stored position is selected. The stored mode is
-    //    converted only when there is a mode to compare it with.
+    // The modes as they are; the one at the stored position is selected, the first one when
+    // none is there. The stored mode is converted only when there is a mode to compare it with.
     ui_->cbCollision->clear();
     const std::vector<std::string> modes =
         schema::ReadNumberedList(ini, schema::kCollisionDetection, schema::kCollisionPrefix);
@@ -177,23 +175,21 @@ void TForm2::FormShow() {
         }
     }
 
-    // 7. No mode at that position: the first one.
     if (ui_->cbCollision->currentIndex() < 0) {
         ui_->cbCollision->setCurrentIndex(0);
     }
 
-    // 8. The row's caption. Only typing is held to 47 characters; a longer stored name is
-    //    shown whole.
+    // Only typing is held to 47 characters; a longer stored name is shown whole.
     const QString caption = ToQString(rom.caption);
     ui_->edRomName->setMaxLength(
         std::max(static_cast<int>(caption.size()), text::kDisplayNameLength));
     ui_->edRomName->setText(caption);
 
-    // 9. The row's preset, matched without regard to letter case.
+    // The row's preset, matched without regard to letter case.
     SelectByText(ui_->cbQuickConfig, rom.control);
 
-    // 10. "Custom": the ROM's own choices, open to change. A preset (or no match): that
-    //     preset's choices, shown only.
+    // "Custom": the ROM's own choices, open to change. A preset (or no match): that preset's
+    // choices, shown only.
     const std::string quickConfig = TextOf(ui_->cbQuickConfig);
     const bool custom = quickConfig == schema::kCustom;
     const std::string choices = custom ? section : schema::PresetSection(quickConfig);
