@@ -28,8 +28,7 @@ void DescribeControl(std::uint16_t code, Line& line) {
         separator = " + ";
     }
     if (keypad != 0) {
-        const char key[2] = {fmt::kKeypadKeys[keypad], 0};
-        line.Text(separator).Text("Keypad ").Text(key);
+        line.Text(separator).Text("Keypad ").Char(fmt::kKeypadKeys[keypad]);
     }
 }
 
