@@ -16,7 +16,6 @@
 class QMenu;
 class QProgressBar;
 class QTableWidget;
-class QTableWidgetItem;
 
 namespace Ui {
 class TForm1;
