@@ -79,8 +79,7 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
 
     // An empty list only warns: the image then serves as a shell without games.
     if (pogo) {
-        host.ShowMessage(buildmsg::kEmptyListCaption, buildmsg::kEmptyListText,
-                         MessageIcon::None);
+        host.ShowMessage(buildmsg::kEmptyListCaption, buildmsg::kEmptyListText, MessageIcon::None);
     }
 
     // Only the last level is created; a failure shows up when the file is created.
@@ -167,8 +166,7 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
     output.Commit(false);
 
     host.ShowMessage(buildmsg::kSuccessCaption,
-                     pogo ? buildmsg::kSuccessPogoText : buildmsg::kSuccessText,
-                     MessageIcon::None);
+                     pogo ? buildmsg::kSuccessPogoText : buildmsg::kSuccessText, MessageIcon::None);
     host.ProgressSetPosition(0);
     return BuildOutcome::Written;
 }

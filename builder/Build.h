@@ -21,7 +21,7 @@ struct RomRow {
     std::string fileName;  // name with extension, lower-cased (what the list shows)
     std::string directory; // ends in "/"
     std::string romKey;
-    std::string realPath;  // the file to open: names are case-sensitive here
+    std::string realPath; // the file to open: names are case-sensitive here
 };
 
 enum class MessageIcon { None, Exclamation, Error };

@@ -203,10 +203,10 @@ int RunRixBuild(const std::vector<std::string>& args, const Console& console) {
     std::unique_ptr<RomListModel> list;
     try {
         const std::string path =
-            options.settings ? *options.settings
-                             : schema::SettingsFilePath(
-                                   CurrentDirectory(),
-                                   versionInfo.VersionString(TQzVersionInfo::kInternalName));
+            options.settings
+                ? *options.settings
+                : schema::SettingsFilePath(
+                      CurrentDirectory(), versionInfo.VersionString(TQzVersionInfo::kInternalName));
         list = std::make_unique<RomListModel>(path);
     } catch (const std::exception& e) {
         return fail(e); // nothing is written over a file that could not be read

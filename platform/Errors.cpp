@@ -39,18 +39,28 @@ RixError ResourceNotFound(std::string_view name) {
 
 std::string InOutErrorText(int code) {
     switch (code) {
-    case 2: return std::string(msg::kFileNotFound);
-    case 3: return std::string(msg::kInvalidFilename);
-    case 4: return std::string(msg::kTooManyOpenFiles);
-    case 5: return std::string(msg::kFileAccessDenied);
-    case 100: return std::string(msg::kReadBeyondEnd);
-    case 101: return std::string(msg::kDiskFull);
-    case 106: return std::string(msg::kInvalidNumericInput);
-    default: return FormatText(msg::kIoErrorCode, long(code));
+    case 2:
+        return std::string(msg::kFileNotFound);
+    case 3:
+        return std::string(msg::kInvalidFilename);
+    case 4:
+        return std::string(msg::kTooManyOpenFiles);
+    case 5:
+        return std::string(msg::kFileAccessDenied);
+    case 100:
+        return std::string(msg::kReadBeyondEnd);
+    case 101:
+        return std::string(msg::kDiskFull);
+    case 106:
+        return std::string(msg::kInvalidNumericInput);
+    default:
+        return FormatText(msg::kIoErrorCode, long(code));
     }
 }
 
-RixError InOutError(int code) { return RixError(ErrorKind::InOut, InOutErrorText(code)); }
+RixError InOutError(int code) {
+    return RixError(ErrorKind::InOut, InOutErrorText(code));
+}
 
 std::string ErrorDisplayText(std::string_view message) {
     std::string out(message);

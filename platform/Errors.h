@@ -17,14 +17,14 @@ inline constexpr std::string_view kStreamReadError = "Stream read error";
 inline constexpr std::string_view kNotValidInteger = "'%s' is not a valid integer value";
 inline constexpr std::string_view kResourceNotFound = "Resource %s not found";
 // Texts of the file I/O errors met while adding ROM files, by error code.
-inline constexpr std::string_view kFileNotFound = "File not found";                // 2
-inline constexpr std::string_view kInvalidFilename = "Invalid filename";           // 3
-inline constexpr std::string_view kTooManyOpenFiles = "Too many open files";       // 4
-inline constexpr std::string_view kFileAccessDenied = "File access denied";        // 5
-inline constexpr std::string_view kReadBeyondEnd = "Read beyond end of file";      // 100
-inline constexpr std::string_view kDiskFull = "Disk full";                         // 101
-inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input";  // 106
-inline constexpr std::string_view kIoErrorCode = "I/O error %d";                   // others
+inline constexpr std::string_view kFileNotFound = "File not found";               // 2
+inline constexpr std::string_view kInvalidFilename = "Invalid filename";          // 3
+inline constexpr std::string_view kTooManyOpenFiles = "Too many open files";      // 4
+inline constexpr std::string_view kFileAccessDenied = "File access denied";       // 5
+inline constexpr std::string_view kReadBeyondEnd = "Read beyond end of file";     // 100
+inline constexpr std::string_view kDiskFull = "Disk full";                        // 101
+inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input"; // 106
+inline constexpr std::string_view kIoErrorCode = "I/O error %d";                  // others
 } // namespace msg
 
 // Replaces the first "%s" with `arg`.
@@ -33,8 +33,16 @@ std::string FormatText(std::string_view pattern, std::string_view arg);
 std::string FormatText(std::string_view pattern, long value);
 
 // Which kind of failure an error is, for callers that must tell them apart.
-enum class ErrorKind { OpenFile, CreateFile, WriteStream, ReadStream, Convert, Resource, InOut,
-                       Other };
+enum class ErrorKind {
+    OpenFile,
+    CreateFile,
+    WriteStream,
+    ReadStream,
+    Convert,
+    Resource,
+    InOut,
+    Other
+};
 
 class RixError : public std::runtime_error {
 public:

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace rix {
 
@@ -72,7 +72,9 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-File::~File() { Close(); }
+File::~File() {
+    Close();
+}
 
 void File::Close() {
     if (fd_ >= 0) {
@@ -258,19 +260,26 @@ AtomicFile::~AtomicFile() {
 
 int InOutCodeFromErrno(int error) {
     switch (error) {
-    case ENOENT: return 2;
+    case ENOENT:
+        return 2;
     case ENOTDIR:
     case ENAMETOOLONG:
     case EINVAL:
-    case EISDIR: return 3;
+    case EISDIR:
+        return 3;
     case EMFILE:
-    case ENFILE: return 4;
+    case ENFILE:
+        return 4;
     case EACCES:
     case EPERM:
-    case EROFS: return 5;
-    case EWOULDBLOCK: return 32; // held locked by another program
-    case ENOSPC: return 101;
-    default: return error;
+    case EROFS:
+        return 5;
+    case EWOULDBLOCK:
+        return 32; // held locked by another program
+    case ENOSPC:
+        return 101;
+    default:
+        return error;
     }
 }
 

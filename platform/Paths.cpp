@@ -29,7 +29,9 @@ bool DirectoryExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateDirectoryLevel(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool CreateDirectoryLevel(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
 
 bool IsReadOnlyPath(const std::string& path) {
     struct stat st {};

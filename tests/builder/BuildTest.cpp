@@ -128,14 +128,21 @@ TEST_F(BuildProcedure, FailuresKeepThePreviousImage) {
         std::string error;
     };
     const Case cases[] = {
-        {"a ROM file deleted after it was added", "[00000001]\r\nFilename=a\r\n", {good, gone},
+        {"a ROM file deleted after it was added",
+         "[00000001]\r\nFilename=a\r\n",
+         {good, gone},
          "Cannot open file " + gone.realPath},
-        {"a cycle count that is not an integer", "[00000001]\r\nFilename=a\r\nCycle Count=fast\r\n",
-         {good}, "'fast' is not a valid integer value"},
-        {"an empty cycle count", "[00000001]\r\nFilename=a\r\nCycle Count=\r\n", {good},
+        {"a cycle count that is not an integer",
+         "[00000001]\r\nFilename=a\r\nCycle Count=fast\r\n",
+         {good},
+         "'fast' is not a valid integer value"},
+        {"an empty cycle count",
+         "[00000001]\r\nFilename=a\r\nCycle Count=\r\n",
+         {good},
          "'' is not a valid integer value"},
         {"a collision mode that is not an integer",
-         "[00000001]\r\nFilename=a\r\nCollision Detection=2nd\r\n", {good},
+         "[00000001]\r\nFilename=a\r\nCollision Detection=2nd\r\n",
+         {good},
          "'2nd' is not a valid integer value"},
     };
     for (const Case& c : cases) {
@@ -195,7 +202,9 @@ TEST_F(BuildProcedure, AnImageBeyondTheCartridgeSpaceStopsBeforeWriting) {
     RomRow row = test::MakeRom(dir, "small.col", 1, 1);
     RomRow bigRow = row;
     bigRow.realPath = big;
-    EXPECT_EQ(Failure([&] { Build(*ini, {row, bigRow}); }),
+    EXPECT_EQ(Failure([&] {
+                  Build(*ini, {row, bigRow});
+              }),
               "The cartridge image would be 33,554,537 bytes, more than the 33,554,432 bytes a "
               "Game Boy Advance cartridge can address");
     EXPECT_FALSE(std::filesystem::exists(out + "/Rix.gba"));
@@ -222,7 +231,8 @@ TEST_F(BuildProcedure, AMissingEmulatorImageStopsBeforeTheOutputIsTouched) {
 
 TEST(Resources, FoundByNameAndTypeWithoutRegardToCase) {
     static const unsigned char bytes[] = {1, 2, 3, 4};
-    const ResourceEntry table[] = {{"RIX", "RT_RCDATA", bytes, 4}, {"OTHER", "RT_RCDATA", bytes, 2}};
+    const ResourceEntry table[] = {{"RIX", "RT_RCDATA", bytes, 4},
+                                   {"OTHER", "RT_RCDATA", bytes, 2}};
     EXPECT_EQ(FindResource(table, "rix", "rt_rcdata").size(), 4u);
     EXPECT_EQ(Failure([&] { FindResource(table, "rix", "RCDATA"); }), "Resource rix not found");
     EXPECT_EQ(Failure([&] { FindResource(table, "nothing", "RT_RCDATA"); }),

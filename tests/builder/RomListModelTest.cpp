@@ -13,7 +13,9 @@ using test::TempDir;
 
 class RecordingObserver : public RomListObserver {
 public:
-    void RowInserted(std::size_t row) override { events.push_back("insert " + std::to_string(row)); }
+    void RowInserted(std::size_t row) override {
+        events.push_back("insert " + std::to_string(row));
+    }
     void RowRemoved(std::size_t row) override { events.push_back("remove " + std::to_string(row)); }
     void RowChanged(std::size_t row) override { events.push_back("change " + std::to_string(row)); }
     std::vector<std::string> events;

@@ -12,9 +12,12 @@ using test::TempDir;
 
 TEST(RomList, DefaultDisplayNames) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/roms/Donkey Kong.COL", "donkey kong"}, {"/roms/a.b.rom", "a.b"},
-        {"/roms/NOEXT", "noext"},                 {"/roms/.col", ""},
-        {"/roms.d/Game", "game"},                 {"/r/\xC9T\xC9.rom", "\xC9t\xC9"},
+        {"/roms/Donkey Kong.COL", "donkey kong"},
+        {"/roms/a.b.rom", "a.b"},
+        {"/roms/NOEXT", "noext"},
+        {"/roms/.col", ""},
+        {"/roms.d/Game", "game"},
+        {"/r/\xC9T\xC9.rom", "\xC9t\xC9"},
     };
     for (const auto& [path, name] : cases) {
         EXPECT_EQ(DefaultDisplayName(path), name) << path;
@@ -45,7 +48,8 @@ TEST(RomList, AddingReadsStoredNamesAndWritesBothKeysBack) {
     const RomRow empty = AddRomFile(*ini, dir / "empty.col", "");
     EXPECT_EQ(empty.romKey, "00000000");
     EXPECT_EQ(ini->SaveText(), "[Settings]\r\nLastDir=/old/\r\n\r\n"
-                               "[CBF43926]\r\nFilename=" + std::string(60, 'L') +
+                               "[CBF43926]\r\nFilename=" +
+                                   std::string(60, 'L') +
                                    "\r\nControl=Kempston\r\n\r\n"
                                    "[00000000]\r\nFilename=empty\r\nControl=\r\n\r\n");
 

@@ -34,17 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint32_t header = fmt::ReadU32(data) % (fmt::kCartridgeSpace + 64);
     data += 4;
     size -= 4;
-    const std::size_t written =
-        header < fmt::kCartridgeSpace ? std::min<std::size_t>(size, fmt::kCartridgeSpace - header)
-                                      : 0;
+    const std::size_t written = header < fmt::kCartridgeSpace
+                                    ? std::min<std::size_t>(size, fmt::kCartridgeSpace - header)
+                                    : 0;
     if (written != 0) {
         std::memcpy(cart.data() + header, data, written);
     }
 
     const TableInfo info = ReadTable(cart.data(), header);
     if (info.kind != TableKind::kBroken) {
-        const std::uint64_t recordsEnd =
-            std::uint64_t(header) + fmt::kHeaderSize + std::uint64_t(info.recordCount) * fmt::kRecordSize;
+        const std::uint64_t recordsEnd = std::uint64_t(header) + fmt::kHeaderSize +
+                                         std::uint64_t(info.recordCount) * fmt::kRecordSize;
         Check(recordsEnd <= fmt::kCartridgeSpace);
         if (info.recordCount != 0) {
             Check(RecordOffset(info, info.recordCount - 1) + fmt::kRecordSize == recordsEnd);

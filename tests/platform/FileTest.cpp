@@ -1,5 +1,5 @@
-#include "platform/Errors.h"
 #include "platform/File.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 
 #include "support/TempDir.h"
@@ -103,8 +103,7 @@ TEST(AtomicFile, RefusesWhatCannotBeCreated) {
 
     for (const std::string& target :
          {readOnly, dir / "missing/x.ini", dir / "locked/x.ini", held, dir.Path().string()}) {
-        EXPECT_EQ(ErrorOf([&] { AtomicFile::Create(target, "shown"); }),
-                  "Cannot create file shown")
+        EXPECT_EQ(ErrorOf([&] { AtomicFile::Create(target, "shown"); }), "Cannot create file shown")
             << target;
     }
     EXPECT_EQ(ReadFileText(readOnly), "keep");

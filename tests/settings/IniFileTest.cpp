@@ -1,5 +1,5 @@
-#include "platform/Errors.h"
 #include "settings/IniFile.h"
+#include "platform/Errors.h"
 
 #include "support/TempDir.h"
 
@@ -43,8 +43,7 @@ TEST(IniLoad, NormalisesOnSave) {
         {"blanks trimmed around names, keys and values",
          "  [  Settings  ]  \r\n   LastDir  =  C:\\roms\\ x  \t\r\n",
          "[Settings]\r\nLastDir=C:\\roms\\ x\r\n\r\n"},
-        {"LF and CR line ends", "[a]\nx=1\ry=2\n\n[b]\r\n",
-         "[a]\r\nx=1\r\ny=2\r\n\r\n[b]\r\n\r\n"},
+        {"LF and CR line ends", "[a]\nx=1\ry=2\n\n[b]\r\n", "[a]\r\nx=1\r\ny=2\r\n\r\n[b]\r\n\r\n"},
         {"a NUL ends the text", std::string("[a]\r\nx=1\0\r\n[b]\r\n", 17), "[a]\r\nx=1\r\n\r\n"},
         {"comments only at the start of a line", "[a]\r\n;gone\r\nx=1;kept\r\n  ;gone too\r\n",
          "[a]\r\nx=1;kept\r\n\r\n"},
@@ -95,17 +94,16 @@ TEST(IniWrite, ReplacesInPlaceOrAppendsWithTheCallersSpelling) {
     ini->WriteEntry("Settings", "New", "1");
     ini->WriteEntry("ROM", "Filename", "game");
     ini->WriteEntry("rom", "Control", "Custom");
-    EXPECT_EQ(ini->SaveText(),
-              "[Settings]\r\nlastdir= /b/ \r\nRixBinary=/out\r\nNew=1\r\n\r\n"
-              "[Other]\r\n\r\n"
-              "[ROM]\r\nFilename=game\r\nControl=Custom\r\n\r\n");
+    EXPECT_EQ(ini->SaveText(), "[Settings]\r\nlastdir= /b/ \r\nRixBinary=/out\r\nNew=1\r\n\r\n"
+                               "[Other]\r\n\r\n"
+                               "[ROM]\r\nFilename=game\r\nControl=Custom\r\n\r\n");
     EXPECT_EQ(ini->ReadEntry("SETTINGS", "LASTDIR", ""), " /b/ ");
     EXPECT_EQ(Sections(*ini), (std::vector<std::string>{"Settings", "Other", "ROM"}));
 }
 
 TEST(IniWrite, LookupsStayRightAcrossDeletesAndAppends) {
     const auto ini = Load("[s]\r\na=1\r\nb=2\r\nc=3\r\nb=4\r\n");
-    ini->DeleteEntry("s", "a");          // every later line moves up
+    ini->DeleteEntry("s", "a"); // every later line moves up
     EXPECT_EQ(ini->ReadEntry("s", "b", ""), "4");
     EXPECT_EQ(ini->ReadEntry("s", "c", ""), "3");
     ini->WriteEntry("s", "d", "5");

@@ -77,7 +77,8 @@ struct Run {
     TForm2& Form2() { return *form2; }
     // Opens the dialog on `row`; see RunDialog.
     bool Dialog(std::size_t row, const std::function<void()>& whileOpen) {
-        return RunDialog(*form2, [&] { form2->ShowModal(row); }, whileOpen);
+        return RunDialog(
+            *form2, [&] { form2->ShowModal(row); }, whileOpen);
     }
     QString Caption(std::size_t row) const { return Q(model->Row(row).caption); }
     QString Control(std::size_t row) const { return Q(model->Row(row).control); }
@@ -430,8 +431,7 @@ void ConfigurationDialogTest::nameField() {
             {{"game.rom", game}});
     TForm2& form2 = run.Form2();
     // A longer stored name is shown whole, and kept when the dialog closes unchanged.
-    QVERIFY(
-        run.Dialog(0, [&] { QCOMPARE(Find<QLineEdit>(form2, "edRomName")->text(), sixty); }));
+    QVERIFY(run.Dialog(0, [&] { QCOMPARE(Find<QLineEdit>(form2, "edRomName")->text(), sixty); }));
     QCOMPARE(Q(run.model->Settings().ReadEntry(RomKeyOf(game), "Filename", "")), sixty);
 
     // Typing stops at 47 characters; the name becomes the caption and "Filename".
@@ -491,8 +491,7 @@ void ConfigurationDialogTest::buildCarriesTheConfiguration() {
         QVERIFY(Pick(Find<QComboBox>(form2, "cbCollision"), "Off"));
     }));
     BuildMessages host;
-    QCOMPARE(run.model->Build(host, {.emulatorImage = &FakeEmulatorImage}),
-             BuildOutcome::Written);
+    QCOMPARE(run.model->Build(host, {.emulatorImage = &FakeEmulatorImage}), BuildOutcome::Written);
     QCOMPARE(host.messages, QStringList({"Rix binary created. Have fun!"}));
 
     const QByteArray image = ReadFile(run.dir.FilePath("Rix.gba"));

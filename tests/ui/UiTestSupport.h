@@ -6,8 +6,8 @@
 #include "ui/Startup.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
