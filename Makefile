@@ -1,13 +1,18 @@
 # The README's commands. `make test` is what CI runs.
-.PHONY: test test-default test-asan test-fuzz bench deps gba run screenshot examples bios goldens sound clean
+.PHONY: test test-format test-default test-asan test-fuzz bench deps gba run screenshot examples bios goldens sound clean
 
 deps:
 	scripts/install-deps
 
 test: deps
+	$(MAKE) test-format
 	$(MAKE) test-default
 	$(MAKE) test-asan
 	$(MAKE) test-fuzz
+
+# clang-format's dry run over the C++ sources (scripts/check-format).
+test-format:
+	scripts/check-format
 
 test-default:
 	cmake --preset default

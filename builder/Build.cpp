@@ -2,7 +2,6 @@
 
 #include "builder/BuildMessages.h"
 #include "builder/CartridgeLayout.h"
-#include "builder/Resources.h"
 #include "format/CartTable.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -76,27 +75,20 @@ std::string OutputDirectory(const TCustomIniFile& ini, const BuildOptions& optio
 
 BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
                       const BuildOptions& options) {
-    return RunBuild(ini, rows, host, options, &EmulatorImage);
-}
-
-BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
-                      const BuildOptions& options, std::span<const std::uint8_t> (*image)()) {
     const bool pogo = rows.empty();
 
-    // 1. Output directory.
     const std::string directory = OutputDirectory(ini, options);
 
-    // 2. The empty-list warning; the build goes on.
+    // An empty list only warns: the image then serves as a shell without games.
     if (pogo) {
         host.ShowMessage(buildmsg::kEmptyListCaption, buildmsg::kEmptyListText, MessageIcon::None);
     }
 
-    // 3. Create the output directory's last level; a failure shows up when creating the file.
+    // Only the last level is created; a failure shows up when the file is created.
     if (!DirectoryExists(directory)) {
         CreateDirectoryLevel(directory);
     }
 
-    // 4. Ask before replacing.
     const std::string outputPath = JoinPath(directory, buildmsg::kOutputName);
     if (FileExists(outputPath) &&
         !host.AskYesNo(buildmsg::kReplaceCaption,
@@ -106,27 +98,27 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
     }
 
     // The emulator image is found, and the size checked, before the output is touched.
-    const std::span<const std::uint8_t> emulator = image();
+    const std::span<const std::uint8_t> emulator = options.emulatorImage();
     CheckCartridgeSize(ini, rows, emulator.size());
 
-    // 5. Write the emulator image, into a temporary file beside Rix.gba that replaces it only
-    //    once the image is complete.
+    // Written into a temporary file beside Rix.gba that replaces it only once the image is
+    // complete.
     AtomicFile output =
         AtomicFile::Create(outputPath, JoinPath(directory, buildmsg::kFirstWriteName));
     File& out = output.Stream();
     out.WriteAll(emulator.data(), emulator.size());
 
-    // 6. E is the end of the image; leave room for the table header.
+    // The table starts at the end of the image (e); its header is written once the number of
+    // records is known.
     out.SeekToEnd();
     const std::uint64_t e = out.Position();
     out.Seek(e + format::kHeaderSize);
 
-    // 7. Sections and progress.
+    // The bar counts every section (even those that are no ROM's) and each row twice.
     std::vector<std::string> sections;
     ini.ListSections(sections);
     host.ProgressSetup(0, int(sections.size() + 2 * rows.size()), 1);
 
-    // 8. One record per ROM section.
     std::uint32_t n = 0;
     for (const std::string& section : sections) {
         if (!IsRomSection(ini, section)) {
@@ -138,13 +130,12 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
         host.ProgressStep();
     }
 
-    // 9. The table header, now that n is known.
     out.Seek(e);
     const TableHeader header = MakeTableHeader(n);
     out.WriteAll(header.data(), header.size());
     out.SeekToEnd();
 
-    // 10. One ROM entry per row, sizes measured now and kept for the copy.
+    // One ROM entry per row; the sizes measured now are the ones copied below.
     std::vector<std::uint64_t> sizes;
     sizes.reserve(rows.size());
     std::uint64_t offset = FirstRomOffset(n, rows.size());
@@ -159,13 +150,12 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
         host.ProgressStep();
     }
 
-    // 11. The terminator, only behind a ROM table.
+    // A terminator only behind a ROM table: the shell image has neither.
     if (!rows.empty()) {
         const RomEntry terminator{};
         out.WriteAll(terminator.data(), terminator.size());
     }
 
-    // 12. The ROM data, exactly the sizes in the table.
     for (std::size_t i = 0; i < rows.size(); ++i) {
         File rom = File::OpenRead(rows[i].realPath, Share::Exclusive);
         CopyRom(rom, sizes[i], out);
@@ -173,11 +163,10 @@ BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows
         host.ProgressStep();
     }
 
-    // 13. Close: the complete image takes the place of Rix.gba. It can always be built again,
-    //     so it is not forced to disk first (that would double the build's time).
+    // The complete image takes the place of Rix.gba. It can always be built again, so it is not
+    // forced to disk first (that would double the build's time).
     output.Commit(false);
 
-    // 14.-15. Success, then the bar goes back to 0.
     host.ShowMessage(buildmsg::kSuccessCaption,
                      pogo ? buildmsg::kSuccessPogoText : buildmsg::kSuccessText, MessageIcon::None);
     host.ProgressSetPosition(0);

@@ -2,6 +2,7 @@
 // document and the ROM list, talking to its front end through BuildHost.
 #pragma once
 
+#include "builder/Resources.h"
 #include "settings/IniFile.h"
 
 #include <cstdint>
@@ -20,7 +21,7 @@ struct RomRow {
     std::string fileName;  // name with extension, lower-cased (what the list shows)
     std::string directory; // ends in "/"
     std::string romKey;
-    std::string realPath;  // the file to open: names are case-sensitive here
+    std::string realPath; // the file to open: names are case-sensitive here
 };
 
 enum class MessageIcon { None, Exclamation, Error };
@@ -40,7 +41,10 @@ public:
 
 struct BuildOptions {
     // In place of "RixBinary" (the settings document is not changed).
-    std::optional<std::string> outputDirectory;
+    std::optional<std::string> outputDirectory = std::nullopt;
+    // Where the emulator image comes from; called once, before anything is written. Tests
+    // build with a small image of their own.
+    std::span<const std::uint8_t> (*emulatorImage)() = &EmulatorImage;
 };
 
 enum class BuildOutcome { Written, Declined };
@@ -49,10 +53,6 @@ enum class BuildOutcome { Written, Declined };
 // leaves no temporary file and keeps an existing Rix.gba as it was.
 BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
                       const BuildOptions& options = {});
-// The same with another source of the emulator image, called once before anything is written.
-BuildOutcome RunBuild(const TCustomIniFile& ini, const std::vector<RomRow>& rows, BuildHost& host,
-                      const BuildOptions& options,
-                      std::span<const std::uint8_t> (*image)());
 
 // The output directory a build would use.
 std::string OutputDirectory(const TCustomIniFile& ini, const BuildOptions& options);

@@ -3,6 +3,7 @@
 #include "builder/ControlCodes.h"
 #include "builder/RomIdentity.h"
 #include "format/CartTable.h"
+#include "format/Controls.h"
 #include "platform/Text.h"
 #include "settings/Schema.h"
 
@@ -33,37 +34,34 @@ TableHeader MakeTableHeader(std::uint32_t recordCount) {
 
 ConfigurationRecord MakeConfigurationRecord(const TCustomIniFile& ini, std::string_view section) {
     ConfigurationRecord record{};
-    // 1. The CRC, from the section name.
     fmt::WriteU32(&record[fmt::kRecordCrc], RomKeyToCrc(section));
-    // 2. The name: its first 47 bytes, space-filled.
+    // The name: its first 47 bytes, space-filled.
     std::string name = ini.ReadEntry(section, schema::kFilename, "");
     name.resize(fmt::kRecordNameLength, ' ');
     std::copy(name.begin(), name.end(), record.begin() + fmt::kRecordName);
-    // 3.-4. Zero, then the cycle count.
     const std::int32_t cycles =
         StrToInt(ini.ReadEntry(section, schema::kCycleCount, schema::kBuildNumberDefault));
     fmt::WriteU32(&record[fmt::kRecordCycleCount], static_cast<std::uint32_t>(cycles));
-    // 5.-6. Zero, then the collision mode's low byte.
+    // Only the collision mode's low byte is kept.
     const std::int32_t collision =
         StrToInt(ini.ReadEntry(section, schema::kCollisionMode, schema::kBuildNumberDefault));
     record[fmt::kRecordCollision] = static_cast<std::uint8_t>(collision & 0xFF);
-    // 7.-8. Zeros, then the six control codes. Presets list the shoulder buttons left, right;
-    // custom controls right, left.
+    // The six control codes, from the ROM's own choices or its preset's.
     const std::string control = ini.ReadEntry(section, schema::kControl, "");
     const bool custom = control == schema::kCustom;
     const std::string source = custom ? std::string(section) : schema::PresetSection(control);
-    const std::array<std::string_view, 6> keys =
-        custom ? std::array<std::string_view, 6>{schema::kButtonA, schema::kButtonB,
-                                                 schema::kSelect,  schema::kStart,
-                                                 schema::kBackRight, schema::kBackLeft}
-               : std::array<std::string_view, 6>{schema::kButtonA, schema::kButtonB,
-                                                 schema::kSelect,  schema::kStart,
-                                                 schema::kBackLeft, schema::kBackRight};
+    std::array<std::string_view, fmt::kRecordControlCount> keys{};
+    keys[fmt::kSlotA] = schema::kButtonA;
+    keys[fmt::kSlotB] = schema::kButtonB;
+    keys[fmt::kSlotSelect] = schema::kSelect;
+    keys[fmt::kSlotStart] = schema::kStart;
+    keys[fmt::BackLeftSlot(custom)] = schema::kBackLeft;
+    keys[fmt::BackRightSlot(custom)] = schema::kBackRight;
     for (std::size_t slot = 0; slot < keys.size(); ++slot) {
         fmt::WriteU16(&record[fmt::kRecordControls + 2 * slot],
                       ControlChoiceToCode(ini.ReadEntry(source, keys[slot], "")));
     }
-    // 9. Eight zeros.
+    // The record's last eight bytes stay zero.
     return record;
 }
 

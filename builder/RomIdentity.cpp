@@ -6,11 +6,13 @@
 namespace rix {
 
 std::uint32_t Crc32OfBuffer(const void* bytes, std::uint32_t length) {
-    return format::Crc32Finish(format::Crc32Update(
-        format::kCrc32Preset, static_cast<const std::uint8_t*>(bytes), length));
+    return format::Crc32Finish(
+        format::Crc32Update(format::kCrc32Preset, static_cast<const std::uint8_t*>(bytes), length));
 }
 
-std::string FormatRomKey(std::uint32_t crc) { return IntToHex(crc, 8); }
+std::string FormatRomKey(std::uint32_t crc) {
+    return IntToHex(crc, 8);
+}
 
 std::uint32_t RomKeyToCrc(std::string_view text) {
     std::uint32_t sum = 0;

@@ -35,20 +35,19 @@ RomRow AddRomFile(TCustomIniFile& ini, const std::string& path, std::string_view
     if (path.find_first_of("\r\n") != std::string::npos) {
         throw InOutError(3);
     }
-    // 1.-2. Read the whole file and compute its key.
     const std::vector<std::uint8_t> bytes = ReadWholeFileForAdd(path);
     const std::string key =
         FormatRomKey(Crc32OfBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
-    // 3.-5. Name and preset: stored ones win over the defaults.
+    // A name and preset stored for this ROM win over the defaults.
     RomRow row;
     row.caption = ini.ReadEntry(key, schema::kFilename, DefaultDisplayName(path));
     row.control = ini.ReadEntry(key, schema::kControl, defaultPreset);
-    // 6. The row's columns; the real path stays with it for opening.
+    // The list shows the name lower-cased; the real path stays with the row for opening.
     row.fileName = LowerAscii(FileNameOf(path));
     row.directory = DirectoryWithSeparatorOf(path);
     row.romKey = key;
     row.realPath = path;
-    // 7. Both keys back into the section, creating it when new.
+    // Both keys go back into the section, which creates it for a new ROM.
     ini.WriteEntry(key, schema::kFilename, row.caption);
     ini.WriteEntry(key, schema::kControl, row.control);
     return row;

@@ -1,14 +1,13 @@
 #include "cli/RixBuildCommand.h"
 
-#include "builder/Build.h"
-#include "builder/RomList.h"
+#include "builder/RomListModel.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
-#include "settings/IniFile.h"
 #include "settings/Schema.h"
 #include "settings/VersionInfo.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -237,38 +236,31 @@ int RunRixBuild(const std::vector<std::string>& args, const Console& console) {
         return 1;
     };
 
-    // Start as the main window does: the settings file and the default preset name.
-    std::unique_ptr<TMemIniFile> ini;
+    // The settings file as the main window opens it, unless one is named.
+    std::unique_ptr<RomListModel> list;
     try {
         const std::string path =
             options.settings
                 ? *options.settings
                 : schema::SettingsFilePath(
                       CurrentDirectory(), versionInfo.VersionString(TQzVersionInfo::kInternalName));
-        ini = std::make_unique<TMemIniFile>(path);
+        list = std::make_unique<RomListModel>(path);
     } catch (const std::exception& e) {
         return fail(e); // nothing is written over a file that could not be read
     }
-    const std::string defaultPreset = schema::ReadStartupPresetName(*ini);
 
     int status = 0;
     TerminalHost host(console, options);
     try {
-        // Add the files in the order given, as the open-file dialog returns them.
-        std::vector<RomRow> rows;
+        // In the order given, as the open-file dialog returns the files it was given.
         std::vector<std::string> paths;
         for (const std::string& rom : options.roms) {
             paths.push_back(AbsolutePath(rom));
         }
-        if (!paths.empty()) {
-            RememberLastDir(*ini, paths.front());
-        }
-        for (const std::string& path : paths) {
-            rows.push_back(AddRomFile(*ini, path, defaultPreset));
-        }
+        list->AddFiles(paths);
         BuildOptions buildOptions;
         buildOptions.outputDirectory = options.output;
-        if (RunBuild(*ini, rows, host, buildOptions) == BuildOutcome::Declined) {
+        if (list->Build(host, buildOptions) == BuildOutcome::Declined) {
             if (host.refusedWithoutTerminal) {
                 std::fprintf(console.err,
                              "%s: Rix.gba exists; use --yes to replace it without asking\n",
@@ -280,10 +272,10 @@ int RunRixBuild(const std::vector<std::string>& args, const Console& console) {
         status = fail(e);
     }
 
-    // Save as closing the main window does, whatever the build did.
+    // Saved as closing the main window saves, whatever the build did.
     if (options.save) {
         try {
-            ini->SaveDocument();
+            list->Save();
         } catch (const std::exception& e) {
             status = fail(e);
         }

@@ -20,12 +20,12 @@ inline constexpr std::uint32_t kHeaderRecordsOffset = 0;  // u32, always kHeader
 inline constexpr std::uint32_t kHeaderRomTableOffset = 4; // u32, 16 + 80 * n
 
 inline constexpr std::uint32_t kRecordSize = 80;
-inline constexpr std::uint32_t kRecordCrc = 0;            // u32
-inline constexpr std::uint32_t kRecordName = 4;           // 47 bytes, space-filled
+inline constexpr std::uint32_t kRecordCrc = 0;  // u32
+inline constexpr std::uint32_t kRecordName = 4; // 47 bytes, space-filled
 inline constexpr std::uint32_t kRecordNameLength = 47;
-inline constexpr std::uint32_t kRecordCycleCount = 52;    // s32
-inline constexpr std::uint32_t kRecordCollision = 57;     // u8
-inline constexpr std::uint32_t kRecordControls = 60;      // 6 x u16
+inline constexpr std::uint32_t kRecordCycleCount = 52; // s32
+inline constexpr std::uint32_t kRecordCollision = 57;  // u8
+inline constexpr std::uint32_t kRecordControls = 60;   // 6 x u16
 inline constexpr std::uint32_t kRecordControlCount = 6;
 
 // Slots in record order. Slots 5 and 6 hold the shoulder buttons; which one comes first

@@ -10,11 +10,16 @@ unsigned char UpperByte(unsigned char c) {
         return static_cast<unsigned char>(c - 0x20);
     }
     switch (c) {
-    case 0x9A: return 0x8A; // s caron
-    case 0x9C: return 0x8C; // oe
-    case 0x9E: return 0x8E; // z caron
-    case 0xFF: return 0x9F; // y diaeresis
-    default: break;
+    case 0x9A:
+        return 0x8A; // s caron
+    case 0x9C:
+        return 0x8C; // oe
+    case 0x9E:
+        return 0x8E; // z caron
+    case 0xFF:
+        return 0x9F; // y diaeresis
+    default:
+        break;
     }
     // Latin-1 letters a-grave .. thorn, except the division sign.
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) {
@@ -69,7 +74,8 @@ bool TryStrToInt(std::string_view text, std::int32_t& value) {
     if (i < text.size() && text[i] == '$') {
         hex = true;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         hex = true;
         i += 2;
     }
@@ -78,8 +84,8 @@ bool TryStrToInt(std::string_view text, std::int32_t& value) {
     }
     std::uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
-        const int d = hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0'
-                                                                                 : -1);
+        const int d =
+            hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (d < 0) {
             return false;
         }

@@ -40,6 +40,9 @@ inline constexpr std::string_view kSelect = "Select";
 inline constexpr std::string_view kStart = "Start";
 inline constexpr std::string_view kBackLeft = "Back Left";
 inline constexpr std::string_view kBackRight = "Back Right";
+// The order a ROM's own button keys are written and deleted in.
+inline constexpr std::array<std::string_view, 6> kButtonKeys = {kBackLeft, kBackRight, kSelect,
+                                                                kStart,    kButtonA,   kButtonB};
 
 // Values compared exactly.
 inline constexpr std::string_view kCustom = "Custom";
@@ -51,8 +54,7 @@ inline constexpr std::string_view kStartupPreset = "Kempston";
 
 // The fifteen control choices, in the order the configuration dialog offers them.
 inline constexpr std::array<std::string_view, 15> kControlChoices = {
-    "<unassigned>", "Fire 1", "Fire 2", "*", "#", "0", "1", "2",
-    "3",            "4",      "5",      "6", "7", "8", "9"};
+    "<unassigned>", "Fire 1", "Fire 2", "*", "#", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 
 // Defaults that differ between readers.
 inline constexpr std::string_view kDialogCollisionDefault = "0"; // stored mode, dialog

@@ -57,7 +57,9 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-std::uint16_t Get16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+std::uint16_t Get16(const std::uint8_t* p) {
+    return std::uint16_t(p[0] | (p[1] << 8));
+}
 
 // One node of the block: where it starts, its length, its key and where its value starts.
 struct Node {
@@ -70,7 +72,9 @@ struct Node {
     std::size_t children = 0; // offset of the first child
 };
 
-std::size_t AlignUp(std::size_t v) { return (v + 3) & ~std::size_t(3); }
+std::size_t AlignUp(std::size_t v) {
+    return (v + 3) & ~std::size_t(3);
+}
 
 bool ReadNode(const std::uint8_t* block, std::size_t limit, std::size_t start, Node& node) {
     if (start + 6 > limit) {

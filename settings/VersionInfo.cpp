@@ -10,12 +10,14 @@ namespace rix {
 
 namespace {
 constexpr const char* kVersionStringNames[TQzVersionInfo::kVersionStringCount] = {
-    "Comments",         "CompanyName",     "FileDescription", "FileVersion",
-    "InternalName",     "LegalCopyright",  "LegalTrademarks", "OriginalFileName",
-    "PrivateBuild",     "ProductName",     "ProductVersion",  "SpecialBuild"};
+    "Comments",     "CompanyName",    "FileDescription", "FileVersion",
+    "InternalName", "LegalCopyright", "LegalTrademarks", "OriginalFileName",
+    "PrivateBuild", "ProductName",    "ProductVersion",  "SpecialBuild"};
 } // namespace
 
-TQzVersionInfo::TQzVersionInfo() { SetFileName(""); }
+TQzVersionInfo::TQzVersionInfo() {
+    SetFileName("");
+}
 
 void TQzVersionInfo::SetFileName(const std::string& fileName) {
     fileName_ = fileName.empty() ? RunningProgramPath() : fileName;
@@ -23,7 +25,9 @@ void TQzVersionInfo::SetFileName(const std::string& fileName) {
     LoadInfo();
 }
 
-void TQzVersionInfo::ClearInfo() { infoFound_ = false; }
+void TQzVersionInfo::ClearInfo() {
+    infoFound_ = false;
+}
 
 void TQzVersionInfo::LoadInfo() {
     // 1.

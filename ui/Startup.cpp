@@ -32,17 +32,17 @@ void InitialiseApplication(QApplication& application) {
 Program::Program() = default;
 Program::~Program() = default;
 
-std::unique_ptr<Program> Program::Start() {
+std::unique_ptr<Program> Program::Start(const BuildOptions& buildOptions) {
     auto program = std::make_unique<Program>();
-    // 2. The main window, first; its FormCreate loads the settings document.
-    program->form1_ = std::make_unique<TForm1>();
+    program->form1_ = std::make_unique<TForm1>(buildOptions);
     if (!RunGuarded(program->form1_.get(), [&program] { program->form1_->FormCreate(); })) {
         return nullptr;
     }
-    // 3. The configuration dialog, hidden until it is shown modally.
-    program->form2_ = std::make_unique<TForm2>(*program->form1_);
-    program->form1_->SetConfigurationDialog(program->form2_.get());
     return program;
+}
+
+TForm2& Program::Form2() {
+    return form1_->Form2();
 }
 
 int Program::Run() {
@@ -51,16 +51,14 @@ int Program::Run() {
 }
 
 int RunRix(int argc, char** argv) {
-    // 1. The application and its title.
     QApplication application(argc, argv);
     InitialiseApplication(application);
-    // 2.-3. The windows. A settings file that cannot be read ends the program here, before
-    //       anything could overwrite it.
+    // A settings file that cannot be read ends the program here, before anything could
+    // overwrite it.
     std::unique_ptr<Program> program = Program::Start();
     if (!program) {
         return 1;
     }
-    // 4. The message loop; 5. the windows go with the program.
     return program->Run();
 }
 

@@ -1,6 +1,8 @@
-// Start-up: the application, then the main window with the settings document, then the hidden
+// Start-up: the application, then the main window with the ROM list and its hidden
 // configuration dialog, then the message loop until the main window has closed.
 #pragma once
+
+#include "builder/Build.h"
 
 #include <memory>
 
@@ -10,20 +12,21 @@ class TForm2;
 
 namespace rix::ui {
 
-// Step 1 for an application object that exists: its title, icon and the windows' font.
+// Readies an application object that exists: its title, icon and the windows' font.
 void InitialiseApplication(QApplication& application);
 
-// The two windows of a run.
+// The windows of a run.
 class Program {
 public:
-    // Steps 2 and 3. Null when the settings file exists but cannot be read: the error has been
-    // shown and the program must end without writing anything.
-    static std::unique_ptr<Program> Start();
+    // Creates the main window, which loads the settings; "Build Rix >" builds with
+    // `buildOptions`. Null when the settings file exists but cannot be read: the error has
+    // been shown and the program must end without writing anything.
+    static std::unique_ptr<Program> Start(const BuildOptions& buildOptions = {});
 
     TForm1& Form1() { return *form1_; }
-    TForm2& Form2() { return *form2_; }
+    TForm2& Form2();
 
-    // Step 4: shows the main window and runs the message loop until it has closed.
+    // Shows the main window and runs the message loop until it has closed.
     int Run();
 
     // Use Start.
@@ -32,7 +35,6 @@ public:
 
 private:
     std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm2> form2_; // declared last, so destroyed first
 };
 
 // The whole program; returns its exit code.

@@ -1,6 +1,5 @@
 #include "ui/Unit1.h"
 
-#include "builder/Resources.h"
 #include "builder/RomList.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -20,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QTableWidget>
 #include <QUrl>
 
@@ -36,9 +36,6 @@ constexpr int kClientWidth = 543;
 constexpr int kClientHeight = 361;
 constexpr QPoint kWindowPosition(200, 124);
 constexpr std::array<int, kRomListColumnCount> kColumnWidths = {250, 60, 100, 250, 80};
-
-// Each row's caption cell keeps the row as the build needs it, the real path included.
-constexpr int kRowDataRole = Qt::UserRole;
 
 BoxIcon BoxIconOf(MessageIcon icon) {
     switch (icon) {
@@ -121,10 +118,9 @@ QStringList DroppedRomFiles(const QMimeData* mime) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(rix::RomRow)
-
-TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()), imageSource_(&EmulatorImage) {
+TForm1::TForm1(BuildOptions buildOptions, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()),
+      buildOptions_(std::move(buildOptions)) {
     ui_->setupUi(this);
     setFont(FormFont());
 
@@ -196,22 +192,31 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
-    // 1. The current directory is the start-up directory.
+    // The settings file stays the one of the folder the program started in.
     startupDirectory_ = CurrentDirectory();
-    // 2. The settings file: start-up directory, "/", InternalName, ".INI".
     const std::string path = schema::SettingsFilePath(
         startupDirectory_, versionInfo_.VersionString(TQzVersionInfo::kInternalName));
-    // 3. The settings document: the file's content, or empty when there is no file.
-    ini_ = std::make_unique<TMemIniFile>(path);
-    // 4. The preset that newly added ROMs get.
-    defaultPresetName_ = schema::ReadStartupPresetName(*ini_);
+    model_ = std::make_unique<RomListModel>(path);
+    model_->SetObserver(this);
+    form2_ = std::make_unique<TForm2>(*model_);
+}
+
+RomListModel& TForm1::Model() {
+    if (!model_) {
+        throw std::logic_error("the settings document is not loaded");
+    }
+    return *model_;
 }
 
 TCustomIniFile& TForm1::Settings() {
-    if (!ini_) {
+    return Model().Settings();
+}
+
+TForm2& TForm1::Form2() {
+    if (!form2_) {
         throw std::logic_error("the settings document is not loaded");
     }
-    return *ini_;
+    return *form2_;
 }
 
 QTableWidget* TForm1::ListView1() const {
@@ -260,7 +265,7 @@ void TForm1::ListView1DblClick() {
 
 void TForm1::Button2Click() {
     WindowBuildHost host(*this);
-    RunBuild(Settings(), Rows(), host, {}, imageSource_);
+    Model().Build(host, buildOptions_);
 }
 
 void TForm1::ListView1SelectItem() {
@@ -282,13 +287,11 @@ void TForm1::Exit1Click() {
 }
 
 void TForm1::Settings1Click() {
-    const std::string current =
-        Settings().ReadEntry(schema::kSettings, schema::kRixBinary, CurrentDirectory());
     const QString chosen = CurrentSeam().GetExistingDirectory(
-        this, ToQString(text::kOutputFolderTitle), PathToQString(current));
+        this, ToQString(text::kOutputFolderTitle), PathToQString(Model().OutputDirectory()));
     if (!chosen.isEmpty()) {
         // Kept in the document; the file gets it with the next save.
-        Settings().WriteEntry(schema::kSettings, schema::kRixBinary, PathFromQString(chosen));
+        Model().SetOutputDirectory(PathFromQString(chosen));
     }
 }
 
@@ -300,106 +303,80 @@ void TForm1::AboutRix1Click() {
 }
 
 void TForm1::ListView1Changing(int row, ItemChange change) {
-    // 1. Only a change of text matters.
-    if (change != ItemChange::Text) {
-        return;
+    // Only a change of text matters; the model cuts the caption and stores it, and the cell
+    // then shows the caption as stored ("?" for what the settings cannot hold).
+    if (change == ItemChange::Text) {
+        Model().Rename(static_cast<std::size_t>(row),
+                       ToAnsi(ui_->ListView1->item(row, kColumnName)->text()));
     }
-    // 2. A row still being filled by AddRoms has no sub-items yet: nothing is written.
-    if (!RowHasSubItems(row)) {
-        return;
-    }
-    // 3. At most 47 characters. The caption is set to the text as it will be stored, so a
-    //    character the settings cannot hold shows as the "?" it becomes; a caption changed
-    //    here comes back once more.
-    std::string caption = RowCaption(row);
-    if (caption.size() > static_cast<std::size_t>(text::kDisplayNameLength)) {
-        caption.resize(static_cast<std::size_t>(text::kDisplayNameLength));
-    }
-    SetRowCaption(row, caption);
-    // 4. The caption is the ROM's display name.
-    Settings().WriteEntry(RowKey(row), schema::kFilename, RowCaption(row));
 }
 
 // --- Operations ------------------------------------------------------------------------------
 
 void TForm1::AddRoms() {
-    TCustomIniFile& ini = Settings();
-    // 1. Start where the last added files were.
-    openDialog1_.initialDirectory = PathToQString(InitialDirectoryFromLastDir(ini));
-    // 2. Title and filter.
+    RomListModel& model = Model();
+    // Start where the last added files were.
+    openDialog1_.initialDirectory = PathToQString(InitialDirectoryFromLastDir(model.Settings()));
     openDialog1_.title = ToQString(text::kOpenDialogTitle);
     openDialog1_.filter = ToQString(text::kOpenDialogFilter);
-    // 3. Several existing files.
     const QStringList files = CurrentSeam().GetOpenFileNames(this, openDialog1_);
-    // 4. Remember the first file's folder; nothing chosen, nothing more to do.
-    if (files.isEmpty()) {
-        return;
-    }
-    RememberLastDir(ini, PathFromQString(files.first()));
-    // 5. Each file in the dialog's order: read and keyed, its name and preset read from its
-    //    ROM section or the defaults and written back (AddRomFile), then its row appended.
-    //    A file that cannot be read stops here; the rows before it stay.
+    std::vector<std::string> paths;
     for (const QString& file : files) {
-        AppendRow(AddRomFile(ini, PathFromQString(file), defaultPresetName_));
+        paths.push_back(PathFromQString(file));
     }
+    model.AddFiles(paths);
 }
 
 void TForm1::AddDroppedFiles(const QStringList& paths) {
-    TCustomIniFile& ini = Settings();
     for (const QString& path : paths) {
         if (IsRomFile(path)) {
-            AppendRow(AddRomFile(ini, PathFromQString(path), defaultPresetName_));
+            Model().AddFile(PathFromQString(path));
         }
     }
 }
 
 void TForm1::DeleteSelectedRoms() {
-    // 1. Nothing selected: nothing to do.
-    if (SelectedRowCount() == 0) {
-        return;
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : ui_->ListView1->selectionModel()->selectedRows()) {
+        rows.push_back(static_cast<std::size_t>(index.row()));
     }
-    // 2. From the first row on: a selected row goes and the walk stays at its position.
-    QTableWidget* list = ui_->ListView1;
-    int row = 0;
-    while (row < list->rowCount()) {
-        if (list->selectionModel()->isRowSelected(row, QModelIndex())) {
-            list->removeRow(row);
-        } else {
-            ++row;
-        }
-    }
+    Model().DeleteRows(rows);
 }
 
 void TForm1::ShowRomConfiguration() {
     // The dialog works on the focused row; without one there is nothing to configure.
-    if (SelectedRowCount() == 0 || FocusedRow() < 0 || form2_ == nullptr) {
+    if (SelectedRowCount() == 0 || FocusedRow() < 0 || !form2_) {
         return;
     }
-    form2_->ShowModal();
+    form2_->ShowModal(static_cast<std::size_t>(FocusedRow()));
 }
 
 // --- Rows ------------------------------------------------------------------------------------
 
-void TForm1::AppendRow(const RomRow& rom) {
+void TForm1::RowInserted(std::size_t index) {
+    const RomRow& rom = model_->Row(index);
     QTableWidget* list = ui_->ListView1;
-    const int row = list->rowCount();
+    const int row = static_cast<int>(index);
+    const QScopedValueRollback showing(showingModel_, true);
     list->insertRow(row);
-    // The caption first: without sub-items the rename handling leaves the document alone.
-    QTableWidgetItem* caption = MakeCell(ToQString(rom.caption), true);
-    caption->setData(kRowDataRole, QVariant::fromValue(rom));
-    list->setItem(row, kColumnName, caption);
+    list->setItem(row, kColumnName, MakeCell(ToQString(rom.caption), true));
     list->setItem(row, kColumnControl, MakeCell(ToQString(rom.control), false));
     list->setItem(row, kColumnFilename, MakeCell(PathToQString(rom.fileName), false));
     list->setItem(row, kColumnPath, MakeCell(PathToQString(rom.directory), false));
     list->setItem(row, kColumnCrc, MakeCell(ToQString(rom.romKey), false));
 }
 
-QTableWidgetItem* TForm1::Cell(int row, int column) const {
-    return ui_->ListView1->item(row, column);
+void TForm1::RowRemoved(std::size_t row) {
+    const QScopedValueRollback showing(showingModel_, true);
+    ui_->ListView1->removeRow(static_cast<int>(row));
 }
 
-bool TForm1::RowHasSubItems(int row) const {
-    return Cell(row, kColumnCrc) != nullptr;
+void TForm1::RowChanged(std::size_t index) {
+    const RomRow& rom = model_->Row(index);
+    const int row = static_cast<int>(index);
+    const QScopedValueRollback showing(showingModel_, true);
+    ui_->ListView1->item(row, kColumnName)->setText(ToQString(rom.caption));
+    ui_->ListView1->item(row, kColumnControl)->setText(ToQString(rom.control));
 }
 
 int TForm1::FocusedRow() const {
@@ -411,57 +388,19 @@ int TForm1::SelectedRowCount() const {
     return static_cast<int>(ui_->ListView1->selectionModel()->selectedRows().size());
 }
 
-std::string TForm1::RowCaption(int row) const {
-    const QTableWidgetItem* item = Cell(row, kColumnName);
-    return item != nullptr ? ToAnsi(item->text()) : std::string();
-}
-
-void TForm1::SetRowCaption(int row, std::string_view caption) {
-    if (QTableWidgetItem* item = Cell(row, kColumnName)) {
-        item->setText(ToQString(caption));
-    }
-}
-
-std::string TForm1::RowControl(int row) const {
-    const QTableWidgetItem* item = Cell(row, kColumnControl);
-    return item != nullptr ? ToAnsi(item->text()) : std::string();
-}
-
-void TForm1::SetRowControl(int row, std::string_view control) {
-    if (QTableWidgetItem* item = Cell(row, kColumnControl)) {
-        item->setText(ToQString(control));
-    }
-}
-
-std::string TForm1::RowKey(int row) const {
-    const QTableWidgetItem* item = Cell(row, kColumnCrc);
-    return item != nullptr ? ToAnsi(item->text()) : std::string();
-}
-
-std::vector<RomRow> TForm1::Rows() const {
-    std::vector<RomRow> rows;
-    for (int row = 0; row < ui_->ListView1->rowCount(); ++row) {
-        RomRow rom = Cell(row, kColumnName)->data(kRowDataRole).value<RomRow>();
-        rom.caption = RowCaption(row);
-        rom.control = RowControl(row);
-        rows.push_back(std::move(rom));
-    }
-    return rows;
-}
-
 // --- Events ----------------------------------------------------------------------------------
 
 bool TForm1::FormClose() {
-    if (!ini_) {
+    if (!model_) {
         return true;
     }
-    // 1. Write the document back. When that fails the window stays open and the document
-    //    stays as it is, so the next close tries again.
-    if (!RunGuarded(this, [this] { ini_->SaveDocument(); })) {
+    // When the settings cannot be written the window stays open and the document stays as it
+    // is, so the next close tries again.
+    if (!RunGuarded(this, [this] { model_->Save(); })) {
         return false;
     }
-    // 2. Release the document; 3. the window closes and the program ends.
-    ini_.reset();
+    form2_.reset();
+    model_.reset();
     return true;
 }
 
@@ -513,8 +452,8 @@ void TForm1::ShowPopupMenu(const QPoint& at) {
 
 void TForm1::OnListDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                const QList<int>& roles) {
-    if (topLeft.column() > kColumnName) {
-        return; // a sub-item: no change of the row
+    if (topLeft.column() > kColumnName || showingModel_) {
+        return; // a sub-item, or the model's own change: no change of the row
     }
     const bool text =
         roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::EditRole);

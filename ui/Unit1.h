@@ -1,25 +1,21 @@
-// The main window: the ROM list, its buttons and menus, the progress bar, and the settings
-// document that every part of the program reaches through it.
+// The main window: the view of the ROM list (RomListModel) with its buttons and menus, the
+// progress bar, and the configuration dialog it opens on the focused row.
 #pragma once
 
-#include "builder/Build.h"
+#include "builder/RomListModel.h"
 #include "settings/IniFile.h"
 #include "settings/VersionInfo.h"
 #include "ui/Seam.h"
 
 #include <QMainWindow>
 
-#include <cstdint>
+#include <cstddef>
 #include <memory>
-#include <span>
 #include <string>
-#include <string_view>
-#include <vector>
 
 class QMenu;
 class QProgressBar;
 class QTableWidget;
-class QTableWidgetItem;
 
 namespace Ui {
 class TForm1;
@@ -37,29 +33,31 @@ enum RomListColumn : int {
     kRomListColumnCount = 5,
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private rix::RomListObserver {
     Q_OBJECT
 
 public:
     // What kind of change a row is about to undergo (ListView1Changing).
     enum class ItemChange { Text, Image, State };
-    using ImageSource = std::span<const std::uint8_t> (*)();
 
     // Creates the window from its layout; QzVersionInfo1 reads the version information here.
-    explicit TForm1(QWidget* parent = nullptr);
+    // "Build Rix >" builds with `buildOptions`.
+    explicit TForm1(rix::BuildOptions buildOptions = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Start-up step 2: loads the settings document. Fails with "Cannot open file %s" when the
-    // settings file exists but cannot be read; then no document exists.
+    // Start-up: loads the settings document into the ROM list and creates the configuration
+    // dialog over it. Fails with "Cannot open file %s" when the settings file exists but cannot
+    // be read; then no document exists.
     void FormCreate();
-    // The dialog that ShowRomConfiguration shows; created after this window.
-    void SetConfigurationDialog(TForm2* dialog) { form2_ = dialog; }
 
-    // What the main window offers the other parts. Settings() fails when no document exists.
+    // The ROM list this window shows, and its settings document; both fail when no document
+    // exists.
+    rix::RomListModel& Model();
     rix::TCustomIniFile& Settings();
-    bool HasSettings() const { return ini_ != nullptr; }
+    bool HasSettings() const { return model_ != nullptr; }
     const std::string& StartupDirectory() const { return startupDirectory_; }
-    const std::string& DefaultPresetName() const { return defaultPresetName_; }
+    const std::string& DefaultPresetName() { return Model().DefaultPresetName(); }
+    TForm2& Form2();
     QTableWidget* ListView1() const;
     QProgressBar* ProgressBar1() const;
     const rix::TQzVersionInfo& QzVersionInfo1() const { return versionInfo_; }
@@ -67,14 +65,6 @@ public:
     // The list row that carries the focus mark; -1 when none does.
     int FocusedRow() const;
     int SelectedRowCount() const;
-    std::string RowCaption(int row) const;
-    // Setting a caption to a different text is a change of the row's text (ListView1Changing).
-    void SetRowCaption(int row, std::string_view caption);
-    std::string RowControl(int row) const;
-    void SetRowControl(int row, std::string_view control);
-    std::string RowKey(int row) const;
-    // The rows in list order, as the build reads them.
-    std::vector<rix::RomRow> Rows() const;
 
     // Operations shared by several handlers.
     void AddRoms();
@@ -82,9 +72,6 @@ public:
     void ShowRomConfiguration();
     // Files dropped onto the list: each ROM file in turn, as AddRoms adds a chosen file.
     void AddDroppedFiles(const QStringList& paths);
-
-    // The emulator image that Build Rix > writes (the program's embedded one by default).
-    void SetEmulatorImageSource(ImageSource source) { imageSource_ = source; }
 
     // The open-file dialog's settings, kept between showings.
     const rix::ui::OpenDialogState& OpenDialog1() const { return openDialog1_; }
@@ -114,11 +101,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The list's cells follow the model's rows.
+    void RowInserted(std::size_t row) override;
+    void RowRemoved(std::size_t row) override;
+    void RowChanged(std::size_t row) override;
+
     // Close steps; false when the settings could not be written and the window stays open.
     bool FormClose();
-    void AppendRow(const rix::RomRow& row);
-    QTableWidgetItem* Cell(int row, int column) const;
-    bool RowHasSubItems(int row) const;
     void ShowPopupMenu(const QPoint& at);
     void OnListDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                            const QList<int>& roles);
@@ -127,9 +116,10 @@ private:
     QMenu* PopupMenu1 = nullptr; // owned by the window
     rix::TQzVersionInfo versionInfo_;
     rix::ui::OpenDialogState openDialog1_;
-    std::unique_ptr<rix::TMemIniFile> ini_;
+    rix::BuildOptions buildOptions_;
     std::string startupDirectory_;
-    std::string defaultPresetName_;
-    TForm2* form2_ = nullptr;
-    ImageSource imageSource_;
+    std::unique_ptr<rix::RomListModel> model_;
+    std::unique_ptr<TForm2> form2_; // after the model it works on, so destroyed first
+    // Set while the cells are written from the model, whose change that already is.
+    bool showingModel_ = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/Unit2.h"
 
+#include "builder/RomListModel.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
 #include "settings/Schema.h"
@@ -8,9 +9,9 @@
 #include "ui/Look.h"
 #include "ui/Seam.h"
 #include "ui/UiTexts.h"
-#include "ui/Unit1.h"
 #include "ui_Unit2.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 
@@ -38,7 +39,7 @@ std::string TextOf(const QComboBox* box) {
 
 } // namespace
 
-TForm2::TForm2(TForm1& form1) : ui_(std::make_unique<Ui::TForm2>()), form1_(form1) {
+TForm2::TForm2(RomListModel& model) : ui_(std::make_unique<Ui::TForm2>()), model_(model) {
     ui_->setupUi(this);
     setFont(FormFont());
     // Tool-window frame with a close button only, on top of everything, fixed size.
@@ -92,34 +93,32 @@ std::array<TForm2::ButtonBox, 6> TForm2::BoxesInFillOrder() const {
              {ui_->cbB, schema::kButtonB}}};
 }
 
-std::array<TForm2::ButtonBox, 6> TForm2::BoxesInKeyOrder() const {
-    return {{{ui_->cbLeftBack, schema::kBackLeft},
-             {ui_->cbRightBack, schema::kBackRight},
-             {ui_->cbSelect, schema::kSelect},
-             {ui_->cbStart, schema::kStart},
-             {ui_->cbA, schema::kButtonA},
-             {ui_->cbB, schema::kButtonB}}};
+QComboBox* TForm2::BoxOf(std::string_view key) const {
+    for (const ButtonBox& button : BoxesInFillOrder()) {
+        if (button.key == key) {
+            return button.box;
+        }
+    }
+    return nullptr;
 }
 
-std::string TForm2::RomSection() const {
-    return form1_.RowKey(form1_.FocusedRow());
-}
-
-void TForm2::ShowModal() {
-    RunGuarded(&form1_, [this] { FormShow(); });
+void TForm2::ShowModal(std::size_t row) {
+    row_ = row;
+    // Errors while filling are shown over the window the dialog was opened from.
+    RunGuarded(QApplication::activeWindow(), [this] { FormShow(); });
     exec();
 }
 
 void TForm2::FormShow() {
-    const TCustomIniFile& ini = form1_.Settings();
-    const int row = form1_.FocusedRow();
-    const std::string section = RomSection();
+    const TCustomIniFile& ini = model_.Settings();
+    const RomRow& rom = model_.Row(row_);
+    const std::string& section = rom.romKey;
     // A value that is not an integer ends the list it stands in. The steps after it still run,
     // so that nothing from an earlier opening (another ROM's name above all) is left on show
     // to be stored for this ROM; the error is reported once the dialog is filled.
     std::optional<RixError> conversionError;
 
-    // 1. The presets in key order, then "Custom".
+    // The presets in key order, then "Custom".
     ui_->cbQuickConfig->clear();
     for (const std::string& preset :
          schema::ReadNumberedList(ini, schema::kControlDefaults, schema::kDefaultPrefix)) {
@@ -127,11 +126,11 @@ void TForm2::FormShow() {
     }
     ui_->cbQuickConfig->addItem(ToQString(schema::kCustom));
 
-    // 2. The stored cycle count, as text.
+    // The stored cycle count is compared as text.
     const std::string storedCycle = ini.ReadEntry(section, schema::kCycleCount, "");
 
-    // 3. "Default", then each value in hexadecimal; the last one equal to the stored text is
-    //    selected.
+    // "Default", then each value in hexadecimal; the last one equal to the stored text is
+    // selected, and "Default" when none is.
     ui_->cbCycleCount->clear();
     ui_->cbCycleCount->addItem(ToQString(schema::kDefaultCycleItem));
     const std::vector<std::string> cycles =
@@ -148,17 +147,15 @@ void TForm2::FormShow() {
         }
     }
 
-    // 4. Nothing matched: "Default".
     if (ui_->cbCycleCount->currentIndex() < 0) {
         ui_->cbCycleCount->setCurrentIndex(0);
     }
 
-    // 5. The stored collision mode.
     const std::string storedMode =
         ini.ReadEntry(section, schema::kCollisionMode, schema::kDialogCollisionDefault);
 
-    // 6. The modes unchanged; the one at the stored position is selected. The stored mode is
-    //    converted only when there is a mode to compare it with.
+    // The modes as they are; the one at the stored position is selected, the first one when
+    // none is there. The stored mode is converted only when there is a mode to compare it with.
     ui_->cbCollision->clear();
     const std::vector<std::string> modes =
         schema::ReadNumberedList(ini, schema::kCollisionDetection, schema::kCollisionPrefix);
@@ -178,23 +175,21 @@ void TForm2::FormShow() {
         }
     }
 
-    // 7. No mode at that position: the first one.
     if (ui_->cbCollision->currentIndex() < 0) {
         ui_->cbCollision->setCurrentIndex(0);
     }
 
-    // 8. The row's caption. Only typing is held to 47 characters; a longer stored name is
-    //    shown whole.
-    const QString caption = ToQString(form1_.RowCaption(row));
+    // Only typing is held to 47 characters; a longer stored name is shown whole.
+    const QString caption = ToQString(rom.caption);
     ui_->edRomName->setMaxLength(
         std::max(static_cast<int>(caption.size()), text::kDisplayNameLength));
     ui_->edRomName->setText(caption);
 
-    // 9. The row's preset, matched without regard to letter case.
-    SelectByText(ui_->cbQuickConfig, form1_.RowControl(row));
+    // The row's preset, matched without regard to letter case.
+    SelectByText(ui_->cbQuickConfig, rom.control);
 
-    // 10. "Custom": the ROM's own choices, open to change. A preset (or no match): that
-    //     preset's choices, shown only.
+    // "Custom": the ROM's own choices, open to change. A preset (or no match): that preset's
+    // choices, shown only.
     const std::string quickConfig = TextOf(ui_->cbQuickConfig);
     const bool custom = quickConfig == schema::kCustom;
     const std::string choices = custom ? section : schema::PresetSection(quickConfig);
@@ -209,38 +204,24 @@ void TForm2::FormShow() {
 }
 
 void TForm2::cbQuickConfigChange() {
-    TCustomIniFile& ini = form1_.Settings();
-    const std::string section = RomSection();
     const std::string quickConfig = TextOf(ui_->cbQuickConfig);
-    if (quickConfig != schema::kCustom) {
-        // 1. The preset's choices are shown, and the ROM's own are dropped.
-        const std::string preset = schema::PresetSection(quickConfig);
-        for (const ButtonBox& button : BoxesInFillOrder()) {
-            button.box->setEnabled(false);
-            SelectByText(button.box, ini.ReadEntry(preset, button.key, schema::kUnassigned));
-        }
-        for (const ButtonBox& button : BoxesInKeyOrder()) {
-            ini.DeleteEntry(section, button.key);
-        }
-    } else {
-        // 2. The choices on show become the ROM's own.
-        for (const ButtonBox& button : BoxesInFillOrder()) {
-            button.box->setEnabled(true);
-        }
-        for (const ButtonBox& button : BoxesInKeyOrder()) {
-            ini.WriteEntry(section, button.key, TextOf(button.box));
+    const bool custom = quickConfig == schema::kCustom;
+    // A preset's choices are shown, not changed; "Custom" makes the choices on show the ROM's
+    // own.
+    const std::string preset = schema::PresetSection(quickConfig);
+    for (const ButtonBox& button : BoxesInFillOrder()) {
+        button.box->setEnabled(custom);
+        if (!custom) {
+            SelectByText(button.box,
+                         model_.Settings().ReadEntry(preset, button.key, schema::kUnassigned));
         }
     }
-    // 3. The list's "Control" column and the section follow, and the file is written.
-    form1_.SetRowControl(form1_.FocusedRow(), quickConfig);
-    ini.WriteEntry(section, schema::kControl, quickConfig);
-    ini.SaveDocument();
+    model_.SetControl(row_, quickConfig,
+                      [this](std::string_view key) { return TextOf(BoxOf(key)); });
 }
 
 void TForm2::StoreButton(QComboBox* box, std::string_view key) {
-    TCustomIniFile& ini = form1_.Settings();
-    ini.WriteEntry(RomSection(), key, TextOf(box));
-    ini.SaveDocument();
+    model_.SetButton(row_, key, TextOf(box));
 }
 
 void TForm2::cbLeftBackChange() {
@@ -268,29 +249,17 @@ void TForm2::cbBChange() {
 }
 
 void TForm2::cbCycleCountChange() {
-    TCustomIniFile& ini = form1_.Settings();
-    const std::string section = RomSection();
+    // The list's entries follow "Default" in the order of "Cycle Counts".
+    const int index = ui_->cbCycleCount->currentIndex();
     if (TextOf(ui_->cbCycleCount) == schema::kDefaultCycleItem) {
-        ini.DeleteEntry(section, schema::kCycleCount);
+        model_.SetCycleCount(row_, std::nullopt);
     } else {
-        // The value as the list holds it in decimal, not the hexadecimal on show.
-        const int n = ui_->cbCycleCount->currentIndex() - 1;
-        ini.WriteEntry(
-            section, schema::kCycleCount,
-            ini.ReadEntry(schema::kCycleCounts, schema::NumberedKey(schema::kCyclePrefix, n), ""));
+        model_.SetCycleCount(row_, index - 1);
     }
-    ini.SaveDocument();
 }
 
 void TForm2::cbCollisionChange() {
-    // Kept in the document only; the next save takes it to the file.
-    TCustomIniFile& ini = form1_.Settings();
-    const int index = ui_->cbCollision->currentIndex();
-    if (index == 0) {
-        ini.DeleteEntry(RomSection(), schema::kCollisionMode);
-    } else {
-        ini.WriteEntry(RomSection(), schema::kCollisionMode, std::to_string(index));
-    }
+    model_.SetCollisionMode(row_, ui_->cbCollision->currentIndex());
 }
 
 void TForm2::Button2Click() {
@@ -308,12 +277,7 @@ bool TForm2::FormCloseQuery() {
 }
 
 void TForm2::FormClose() {
-    const int row = form1_.FocusedRow();
-    const std::string name = ToAnsi(ui_->edRomName->text());
-    form1_.Settings().WriteEntry(RomSection(), schema::kFilename, name);
-    // A different caption is a change of the row's text: the list cuts it to 47 characters
-    // and stores it again.
-    form1_.SetRowCaption(row, name);
+    model_.SetName(row_, ToAnsi(ui_->edRomName->text()));
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {

@@ -1,17 +1,21 @@
 // The ROM configuration dialog. It keeps nothing of its own: each opening fills it from the
-// settings document and the main window's focused row, and each pick is written straight into
-// that ROM's section.
+// ROM list's settings document and the row it edits, and each pick goes straight to the list,
+// which stores it in that ROM's section.
 #pragma once
 
 #include <QDialog>
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 
 class QComboBox;
-class TForm1;
+
+namespace rix {
+class RomListModel;
+}
 
 namespace Ui {
 class TForm2;
@@ -21,12 +25,14 @@ class TForm2 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TForm2(TForm1& form1);
+    // A dialog over `model`, which must outlive it.
+    explicit TForm2(rix::RomListModel& model);
     ~TForm2() override;
 
-    // Fills the dialog, then shows it modally until it closes. A conversion error while
-    // filling is shown by the error display and the dialog opens all the same.
-    void ShowModal();
+    // Fills the dialog for the ROM of list row `row`, then shows it modally until it closes.
+    // A conversion error while filling is shown by the error display and the dialog opens all
+    // the same.
+    void ShowModal(std::size_t row);
 
 public slots:
     void FormShow();
@@ -44,7 +50,7 @@ public slots:
 public:
     // A request to close: refused while the name field is empty.
     bool FormCloseQuery();
-    // The dialog closes: the name goes to the ROM section and the row's caption.
+    // The dialog closes: the name goes to the ROM's row and section.
     void FormClose();
 
 protected:
@@ -59,13 +65,11 @@ private:
     // Back Left, Back Right, Start, Select, Button A, Button B: the order the boxes are
     // filled in.
     std::array<ButtonBox, 6> BoxesInFillOrder() const;
-    // Back Left, Back Right, Select, Start, Button A, Button B: the order their keys are
-    // written and deleted in.
-    std::array<ButtonBox, 6> BoxesInKeyOrder() const;
-    // The ROM section: named by the focused row's ROM key.
-    std::string RomSection() const;
+    // The box that shows the choice for a button key.
+    QComboBox* BoxOf(std::string_view key) const;
     void StoreButton(QComboBox* box, std::string_view key);
 
     std::unique_ptr<Ui::TForm2> ui_;
-    TForm1& form1_;
+    rix::RomListModel& model_;
+    std::size_t row_ = 0;
 };

@@ -67,8 +67,9 @@ int main() {
         cat = std::min(cat, std::chrono::duration<double>(Clock::now() - t).count());
     }
     const auto size = fs::file_size(dir / "out" / "Rix.gba");
-    std::printf("cartridge of %ju bytes: build %.1f ms, cat %.1f ms, ratio %.2fx (target <= 1.5x)\n",
-                std::uintmax_t(size), build * 1e3, cat * 1e3, build / cat);
+    std::printf(
+        "cartridge of %ju bytes: build %.1f ms, cat %.1f ms, ratio %.2fx (target <= 1.5x)\n",
+        std::uintmax_t(size), build * 1e3, cat * 1e3, build / cat);
     fs::remove_all(dir);
     return 0;
 }

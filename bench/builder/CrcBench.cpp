@@ -28,7 +28,8 @@ int main() {
         return 1;
     }
     const double mib = double(buffer.size()) / (1 << 20);
-    std::printf("Crc32OfBuffer  %8.1f MiB/s\nzlib crc32     %8.1f MiB/s\nratio (zlib time / ours) %.2f\n",
-                mib / ours, mib / theirs, theirs / ours);
+    std::printf(
+        "Crc32OfBuffer  %8.1f MiB/s\nzlib crc32     %8.1f MiB/s\nratio (zlib time / ours) %.2f\n",
+        mib / ours, mib / theirs, theirs / ours);
     return 0;
 }

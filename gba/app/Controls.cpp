@@ -1,18 +1,11 @@
 #include "Controls.h"
 
 #include "format/CartTable.h"
+#include "format/Controls.h"
 
 namespace rix::gba {
 
 namespace fmt = rix::format;
-
-namespace {
-
-// Keypad key per code in bits 0-3; codes 0, 7, 11 and 15 belong to no key.
-constexpr const char* kKeypad[16] = {nullptr, "6", "1", "3",     "9", "0", "*", nullptr,
-                                     "2",     "#", "7", nullptr, "5", "4", "8", nullptr};
-
-} // namespace
 
 void DescribeControl(std::uint16_t code, Line& line) {
     const std::uint16_t keypad = code & fmt::kControlKeypadMask;
@@ -21,7 +14,7 @@ void DescribeControl(std::uint16_t code, Line& line) {
         line.Text("none");
         return;
     }
-    if ((code & ~known) != 0 || (keypad != 0 && kKeypad[keypad] == nullptr)) {
+    if ((code & ~known) != 0 || (keypad != 0 && fmt::kKeypadKeys[keypad] == 0)) {
         line.Text("unknown (0x").Hex(code, 4).Text(")");
         return;
     }
@@ -35,7 +28,7 @@ void DescribeControl(std::uint16_t code, Line& line) {
         separator = " + ";
     }
     if (keypad != 0) {
-        line.Text(separator).Text("Keypad ").Text(kKeypad[keypad]);
+        line.Text(separator).Text("Keypad ").Char(fmt::kKeypadKeys[keypad]);
     }
 }
 

@@ -481,8 +481,7 @@ void Z80::SetPortCallbacks(void* context, Z80PortRead read, Z80PortWrite write) 
     portWrite_ = write;
 }
 
-int Z80::RunLinesPortable(int lines, int lineCycles, int overrun, Z80LineHook hook,
-                          void* context) {
+int Z80::RunLinesPortable(int lines, int lineCycles, int overrun, Z80LineHook hook, void* context) {
     for (int line = 0; line < lines; ++line) {
         overrun = Run(lineCycles - overrun);
         hook(context);
@@ -1986,32 +1985,27 @@ extern "C" void rix_z80_arm_layout_check() {
     constexpr auto kTables = offsetof(Z80, readPages_);
     static_assert(kTables == 48 && offsetof(Z80, state_) == 0 && sizeof(Z80State) == 48);
     constexpr auto field = [](size_t offset) { return static_cast<long>(offset) - 48; };
-    static_assert(field(offsetof(Z80State, c)) == -48 && field(offsetof(Z80State, a)) == -42 &&
-                  field(offsetof(Z80State, f)) == -41 && field(offsetof(Z80State, ix)) == -32 &&
-                  field(offsetof(Z80State, iy)) == -30 && field(offsetof(Z80State, sp)) == -28 &&
-                  field(offsetof(Z80State, pc)) == -26 && field(offsetof(Z80State, wz)) == -24 &&
-                  field(offsetof(Z80State, r)) == -21 && field(offsetof(Z80State, halted)) == -17 &&
-                  field(offsetof(Z80State, intDelay)) == -16 &&
-                  field(offsetof(Z80State, ldAirLast)) == -15 &&
-                  field(offsetof(Z80State, nmiPending)) == -13 &&
-                  field(offsetof(Z80State, cycles)) == -8);
-    static_assert(offsetof(Z80, writePages_) - kTables == 256 &&
-                  offsetof(Z80, memoryContext_) - kTables == 512 &&
-                  offsetof(Z80, memoryRead_) - kTables == 516 &&
-                  offsetof(Z80, memoryWrite_) - kTables == 520 &&
-                  offsetof(Z80, portContext_) - kTables == 524 &&
-                  offsetof(Z80, portRead_) - kTables == 528 &&
-                  offsetof(Z80, portWrite_) - kTables == 532 &&
-                  offsetof(Z80, intCheck_) - kTables == 536 &&
-                  offsetof(Z80, attention_) - kTables == 537 &&
-                  offsetof(Z80, portsBlind_) - kTables == 538 &&
-                  offsetof(Z80, runBudget_) - kTables == 544 &&
-                  offsetof(Z80, cyclesLeft_) - kTables == 548 &&
-                  offsetof(Z80, fetchLimit_) - kTables == 552 &&
-                  offsetof(Z80, fetchStart_) - kTables == 808 &&
-                  offsetof(Z80, pcBase_) - kTables == 1064 &&
-                  offsetof(Z80, regionStart_) - kTables == 1068 &&
-                  offsetof(Z80, armSave_) - kTables == 1072 && sizeof(Z80::armSave_) == 96);
+    static_assert(
+        field(offsetof(Z80State, c)) == -48 && field(offsetof(Z80State, a)) == -42 &&
+        field(offsetof(Z80State, f)) == -41 && field(offsetof(Z80State, ix)) == -32 &&
+        field(offsetof(Z80State, iy)) == -30 && field(offsetof(Z80State, sp)) == -28 &&
+        field(offsetof(Z80State, pc)) == -26 && field(offsetof(Z80State, wz)) == -24 &&
+        field(offsetof(Z80State, r)) == -21 && field(offsetof(Z80State, halted)) == -17 &&
+        field(offsetof(Z80State, intDelay)) == -16 && field(offsetof(Z80State, ldAirLast)) == -15 &&
+        field(offsetof(Z80State, nmiPending)) == -13 && field(offsetof(Z80State, cycles)) == -8);
+    static_assert(
+        offsetof(Z80, writePages_) - kTables == 256 &&
+        offsetof(Z80, memoryContext_) - kTables == 512 &&
+        offsetof(Z80, memoryRead_) - kTables == 516 &&
+        offsetof(Z80, memoryWrite_) - kTables == 520 &&
+        offsetof(Z80, portContext_) - kTables == 524 && offsetof(Z80, portRead_) - kTables == 528 &&
+        offsetof(Z80, portWrite_) - kTables == 532 && offsetof(Z80, intCheck_) - kTables == 536 &&
+        offsetof(Z80, attention_) - kTables == 537 && offsetof(Z80, portsBlind_) - kTables == 538 &&
+        offsetof(Z80, runBudget_) - kTables == 544 && offsetof(Z80, cyclesLeft_) - kTables == 548 &&
+        offsetof(Z80, fetchLimit_) - kTables == 552 &&
+        offsetof(Z80, fetchStart_) - kTables == 808 && offsetof(Z80, pcBase_) - kTables == 1064 &&
+        offsetof(Z80, regionStart_) - kTables == 1068 &&
+        offsetof(Z80, armSave_) - kTables == 1072 && sizeof(Z80::armSave_) == 96);
 }
 
 extern "C" int rix_z80_arm_step(rix::emu::Z80* cpu, int cycles) {

@@ -97,9 +97,13 @@ public:
         return portableOnly_ ? RunPortable(cycles) : rix_z80_arm_run(this, cycles);
     }
     // For comparing the two cores on the GBA (gba/check): every Run goes to RunPortable.
-    void SetPortableOnly(bool on) { portableOnly_ = on; }
+    void SetPortableOnly(bool on) {
+        portableOnly_ = on;
+    }
 #else
-    int Run(int cycles) { return RunPortable(cycles); }
+    int Run(int cycles) {
+        return RunPortable(cycles);
+    }
 #endif
     // The C++ interpreter, the reference. On the GBA the ARM core (Z80Arm.s) runs instead and
     // hands it the rare instructions, interrupts and HALT, one at a time.
@@ -119,13 +123,16 @@ public:
         return RunLinesPortable(lines, lineCycles, overrun, hook, context);
     }
 #endif
-    int RunLinesPortable(int lines, int lineCycles, int overrun, Z80LineHook hook,
-                         void* context);
+    int RunLinesPortable(int lines, int lineCycles, int overrun, Z80LineHook hook, void* context);
 
     // One instruction (or one interrupt acceptance, or one 4-cycle HALT step); returns its cycles.
-    int Step() { return Run(1) + 1; }
+    int Step() {
+        return Run(1) + 1;
+    }
 
-    const Z80State& State() const { return state_; }
+    const Z80State& State() const {
+        return state_;
+    }
     void SetState(const Z80State& state);
 
     // Total cycles spent, including the instruction under way when called from a callback.
@@ -149,7 +156,9 @@ public:
     // Callbacks that never look at State() or ElapsedCycles() and never map memory (the
     // machine's chips) can say so: the ARM core then calls them without writing its registers
     // back first, and goes on with its fetch pointer as it was. The default is off.
-    void SetPortsBlind(bool blind) { portsBlind_ = blind; }
+    void SetPortsBlind(bool blind) {
+        portsBlind_ = blind;
+    }
 
     // NMI: edge-triggered, taken once per rising edge even while interrupts are disabled.
     void SetNmiLine(bool asserted);
@@ -207,9 +216,10 @@ private:
 #endif
 
     Z80State state_;
-    // The page tables follow the state, which the ARM core reaches with short offsets. Each entry is the page's buffer minus the page's Z80 address, so that entry + address
-    // is the byte with no masking of the address; 0 for a page without a buffer (a buffer at
-    // a numerically tiny address, where this could collide, does not occur on any target).
+    // The page tables follow the state, which the ARM core reaches with short offsets. Each entry
+    // is the page's buffer minus the page's Z80 address, so that entry + address is the byte with
+    // no masking of the address; 0 for a page without a buffer (a buffer at a numerically tiny
+    // address, where this could collide, does not occur on any target).
     uintptr_t readPages_[kZ80PageCount] = {};
     uintptr_t writePages_[kZ80PageCount] = {};
     void* memoryContext_ = nullptr;
@@ -234,8 +244,8 @@ private:
     // mapping, and where that mapping starts; 0 and 0 for a page without a buffer.
     uintptr_t fetchLimit_[kZ80PageCount] = {};
     uintptr_t fetchStart_[kZ80PageCount] = {};
-    uintptr_t pcBase_ = 0;      // host pointer minus Z80 address, for the page PC is in
-    uintptr_t regionStart_ = 0; // fetchStart_ of that page
+    uintptr_t pcBase_ = 0;       // host pointer minus Z80 address, for the page PC is in
+    uintptr_t regionStart_ = 0;  // fetchStart_ of that page
     uintptr_t armSave_[24] = {}; // the ARM core's registers and scratch around calls
     bool portableOnly_ = false;
 #endif

@@ -7,16 +7,18 @@ namespace rix::test {
 namespace {
 std::string IconName(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::None: return "none";
-    case MessageIcon::Exclamation: return "exclamation";
-    case MessageIcon::Error: return "error";
+    case MessageIcon::None:
+        return "none";
+    case MessageIcon::Exclamation:
+        return "exclamation";
+    case MessageIcon::Error:
+        return "error";
     }
     return "?";
 }
 } // namespace
 
-void RecordingHost::ShowMessage(std::string_view caption, std::string_view text,
-                                MessageIcon icon) {
+void RecordingHost::ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
     events.push_back("message|" + std::string(caption) + "|" + std::string(text) + "|" +
                      IconName(icon));
 }
@@ -46,8 +48,8 @@ void RecordingHost::ProgressStep() {
 }
 
 void RecordingHost::ProgressSetPosition(int position) {
-    events.push_back("position " + std::to_string(position) + " after " +
-                     std::to_string(steps) + " steps");
+    events.push_back("position " + std::to_string(position) + " after " + std::to_string(steps) +
+                     " steps");
 }
 
 std::span<const std::uint8_t> FakeImage() {

@@ -24,9 +24,9 @@ public:
     void ProgressSetPosition(int position) override;
 
     std::vector<std::string> events;
-    std::deque<bool> answers;              // for AskYesNo, in order
+    std::deque<bool> answers; // for AskYesNo, in order
     int steps = 0;
-    std::function<void(int)> onStep;       // called with the step count after each step
+    std::function<void(int)> onStep; // called with the step count after each step
 };
 
 // 64 bytes standing in for the emulator image in layout tests.

@@ -42,7 +42,7 @@ protected:
         return test::Settings(dir, "[Settings]\r\nRixBinary=" + out + "\r\n" + more);
     }
     BuildOutcome Build(const TCustomIniFile& ini, const std::vector<RomRow>& rows) {
-        return RunBuild(ini, rows, host, {}, &test::FakeImage);
+        return RunBuild(ini, rows, host, {.emulatorImage = &test::FakeImage});
     }
 
     TempDir dir;
@@ -113,9 +113,8 @@ TEST_F(BuildProcedure, OutputDirectoryFromSettingsOrTheCurrentDirectory) {
     }
 
     // An explicit output directory wins and the document is not changed.
-    BuildOptions options;
-    options.outputDirectory = dir / "chosen";
-    EXPECT_EQ(RunBuild(*ini, {}, host, options, &test::FakeImage), BuildOutcome::Written);
+    BuildOptions options{.outputDirectory = dir / "chosen", .emulatorImage = &test::FakeImage};
+    EXPECT_EQ(RunBuild(*ini, {}, host, options), BuildOutcome::Written);
     EXPECT_TRUE(std::filesystem::exists(dir / "chosen/Rix.gba"));
     EXPECT_EQ(ini->ReadEntry("Settings", "RixBinary", ""), out);
 }
@@ -228,7 +227,7 @@ TEST_F(BuildProcedure, AMissingEmulatorImageStopsBeforeTheOutputIsTouched) {
     std::filesystem::create_directories(out);
     test::WriteFileText(out + "/Rix.gba", "previous");
     host.answers = {true};
-    EXPECT_EQ(Failure([&] { RunBuild(*ini, {}, host, {}, &MissingImage); }),
+    EXPECT_EQ(Failure([&] { RunBuild(*ini, {}, host, {.emulatorImage = &MissingImage}); }),
               "Resource rix not found");
     EXPECT_EQ(test::ReadFileText(out + "/Rix.gba"), "previous");
 }

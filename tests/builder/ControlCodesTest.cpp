@@ -7,7 +7,8 @@ namespace rix {
 namespace {
 
 TEST(ControlCodes, EveryChoiceInDialogOrder) {
-    const std::uint16_t expected[] = {0x0000, 0x4000, 0x0040, 6, 9, 5, 2, 8, 3, 13, 12, 1, 10, 14, 4};
+    const std::uint16_t expected[] = {0x0000, 0x4000, 0x0040, 6, 9,  5,  2, 8,
+                                      3,      13,     12,     1, 10, 14, 4};
     ASSERT_EQ(schema::kControlChoices.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(ControlChoiceToCode(schema::kControlChoices[i]), expected[i])

@@ -45,10 +45,10 @@ TEST(RomKey, FormatsEightUpperCaseDigits) {
 
 TEST(RomKey, ParsesEveryText) {
     const std::pair<const char*, std::uint32_t> cases[] = {
-        {"CBF43926", 0xCBF43926u}, {"cbf43926", 0xCBF43926u}, {"1234", 0x1234FFFFu},
+        {"CBF43926", 0xCBF43926u},   {"cbf43926", 0xCBF43926u}, {"1234", 0x1234FFFFu},
         {"0123456789", 0x01234567u}, {"12G45678", 0x12F45678u}, {"", 0xFFFFFFFFu},
-        {"0000ABCD", 0x0000ABCDu}, {"FFFFFFFF", 0xFFFFFFFFu}, {"ffffffff", 0xFFFFFFFFu},
-        {"Settings", 0xFEFFFFFFu}, {"00000000", 0u}, {"aBcDeEeE", 0xABCDEEEEu},
+        {"0000ABCD", 0x0000ABCDu},   {"FFFFFFFF", 0xFFFFFFFFu}, {"ffffffff", 0xFFFFFFFFu},
+        {"Settings", 0xFEFFFFFFu},   {"00000000", 0u},          {"aBcDeEeE", 0xABCDEEEEu},
     };
     for (const auto& [text, crc] : cases) {
         EXPECT_EQ(RomKeyToCrc(text), crc) << text;

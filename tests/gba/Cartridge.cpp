@@ -1,10 +1,12 @@
 #include "Cartridge.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 #include "format/CartTable.h"
+#include "format/Controls.h"
 #include "format/Crc32.h"
 
 namespace rix::test {
@@ -29,11 +31,10 @@ std::vector<std::uint8_t> MakeRecord(std::uint32_t crc, const GameConfig& config
     }
     fmt::WriteU32(record.data() + fmt::kRecordCycleCount, std::uint32_t(config.cycles));
     record[fmt::kRecordCollision] = config.collision;
-    // Slots 5 and 6: presets keep Back Left, Back Right; custom controls swap them.
-    std::array<std::uint16_t, 6> slots = config.controls;
-    if (config.custom) {
-        std::swap(slots[4], slots[5]);
-    }
+    std::array<std::uint16_t, fmt::kRecordControlCount> slots{};
+    std::copy_n(config.controls.begin(), 4, slots.begin()); // A, B, Select, Start
+    slots[fmt::BackLeftSlot(config.custom)] = config.controls[4];
+    slots[fmt::BackRightSlot(config.custom)] = config.controls[5];
     for (std::uint32_t s = 0; s < fmt::kRecordControlCount; ++s) {
         fmt::WriteU16(record.data() + fmt::kRecordControls + 2 * s, slots[s]);
     }

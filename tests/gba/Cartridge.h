@@ -10,16 +10,17 @@
 #include <vector>
 
 #include "format/CartTable.h"
+#include "format/Controls.h"
 
 namespace rix::test {
 
 // Control codes for the keys the tests use.
 inline constexpr std::uint16_t kFire1 = format::kControlFire1;
 inline constexpr std::uint16_t kFire2 = format::kControlFire2;
-inline constexpr std::uint16_t kKeypad1 = 2;
-inline constexpr std::uint16_t kKeypad2 = 8;
-inline constexpr std::uint16_t kKeypadStar = 6;
-inline constexpr std::uint16_t kKeypadHash = 9;
+inline constexpr std::uint16_t kKeypad1 = format::KeypadCode('1');
+inline constexpr std::uint16_t kKeypad2 = format::KeypadCode('2');
+inline constexpr std::uint16_t kKeypadStar = format::KeypadCode('*');
+inline constexpr std::uint16_t kKeypadHash = format::KeypadCode('#');
 
 // A ROM's configuration section, as the settings file holds it.
 struct GameConfig {

@@ -8,24 +8,25 @@
 #include <string>
 #include <vector>
 
+#include "app/Hardware.h"
 #include "support/Png.h"
 
 struct mCore;
 
 namespace rix::test {
 
-// KEYINPUT order, as the core's setKeys takes them.
+// KEYINPUT bits, as the core's setKeys takes them: the GBA program's own names.
 enum GbaKey : std::uint16_t {
-    kKeyA = 1u << 0,
-    kKeyB = 1u << 1,
-    kKeySelect = 1u << 2,
-    kKeyStart = 1u << 3,
-    kKeyRight = 1u << 4,
-    kKeyLeft = 1u << 5,
-    kKeyUp = 1u << 6,
-    kKeyDown = 1u << 7,
-    kKeyR = 1u << 8,
-    kKeyL = 1u << 9,
+    kKeyA = gba::hw::kKeyA,
+    kKeyB = gba::hw::kKeyB,
+    kKeySelect = gba::hw::kKeySelect,
+    kKeyStart = gba::hw::kKeyStart,
+    kKeyRight = gba::hw::kKeyRight,
+    kKeyLeft = gba::hw::kKeyLeft,
+    kKeyUp = gba::hw::kKeyUp,
+    kKeyDown = gba::hw::kKeyDown,
+    kKeyR = gba::hw::kKeyR,
+    kKeyL = gba::hw::kKeyL,
 };
 
 inline constexpr int kGbaWidth = 240;

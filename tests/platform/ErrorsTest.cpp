@@ -12,7 +12,7 @@ TEST(ErrorDisplayText, AddsAFullStopOnlyAfterCharactersAboveTheFullStop) {
         {"'fast' is not a valid integer value", "'fast' is not a valid integer value."},
         {"I/O error 32", "I/O error 32."}, // digits are above "."
         {"ends with a dot.", "ends with a dot."},
-        {"ends with a dash-", "ends with a dash-"}, // '-' is 45
+        {"ends with a dash-", "ends with a dash-"},    // '-' is 45
         {"ends with a slash/", "ends with a slash/."}, // '/' is 47
         {"ends with a space ", "ends with a space "},
         {"ends in \xE9", "ends in \xE9."}, // bytes above 127 count as above "."
@@ -36,10 +36,14 @@ TEST(Errors, CarryTheirTextsWithTheArgumentInPlace) {
 
 TEST(Errors, FileIoTextsByCode) {
     const std::pair<int, const char*> cases[] = {
-        {2, "File not found"},        {3, "Invalid filename"},
-        {4, "Too many open files"},   {5, "File access denied"},
-        {100, "Read beyond end of file"}, {101, "Disk full"},
-        {106, "Invalid numeric input"}, {32, "I/O error 32"},
+        {2, "File not found"},
+        {3, "Invalid filename"},
+        {4, "Too many open files"},
+        {5, "File access denied"},
+        {100, "Read beyond end of file"},
+        {101, "Disk full"},
+        {106, "Invalid numeric input"},
+        {32, "I/O error 32"},
         {1, "I/O error 1"},
     };
     for (const auto& [code, text] : cases) {

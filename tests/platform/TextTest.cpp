@@ -1,5 +1,5 @@
-#include "platform/Errors.h"
 #include "platform/Text.h"
+#include "platform/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +32,8 @@ TEST(StrToInt, AcceptsExactlyTheIntegerForms) {
         {"007", 7},
         {"", std::nullopt},
         {" ", std::nullopt},
-        {"42 ", std::nullopt},   // trailing spaces are not allowed
-        {"\t42", std::nullopt},  // only spaces may lead
+        {"42 ", std::nullopt},  // trailing spaces are not allowed
+        {"\t42", std::nullopt}, // only spaces may lead
         {"fast", std::nullopt},
         {"2147483648", std::nullopt},
         {"-2147483649", std::nullopt},

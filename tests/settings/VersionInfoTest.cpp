@@ -1,6 +1,6 @@
+#include "settings/VersionInfo.h"
 #include "platform/Paths.h"
 #include "settings/VersionApi.h"
-#include "settings/VersionInfo.h"
 
 #include "support/TempDir.h"
 
@@ -55,19 +55,19 @@ TEST(VersionInfo, TheBlockIsAStandardVersionResource) {
     EXPECT_EQ(fixed[28], 0x2A); // pre-release, private build, special build
     EXPECT_EQ(fixed[32], 4);    // 32-bit Windows
     EXPECT_EQ(fixed[36], 1);    // application
-    ASSERT_TRUE(VerQueryValueA(buffer.data(), "\\StringFileInfo\\080904E4\\InternalName", &value,
-                               &length));
+    ASSERT_TRUE(
+        VerQueryValueA(buffer.data(), "\\StringFileInfo\\080904E4\\InternalName", &value, &length));
     EXPECT_STREQ(static_cast<const char*>(value), "Rix");
-    EXPECT_FALSE(VerQueryValueA(buffer.data(), "\\StringFileInfo\\040904E4\\InternalName",
-                                &value, &length));
+    EXPECT_FALSE(
+        VerQueryValueA(buffer.data(), "\\StringFileInfo\\040904E4\\InternalName", &value, &length));
 }
 
 TEST(VersionInfo, LookupsFollowTheFirstTranslationAndIgnoreCase) {
     TempDir dir;
     VersionInfoValues values;
-    values.stringTables = {{"040904B0", {{"InternalName", "Second"}}},
-                           {"080904E4", {{"InternalName", "First"}, {"OriginalFilename", "o.exe"},
-                                         {"Comments", ""}}}};
+    values.stringTables = {
+        {"040904B0", {{"InternalName", "Second"}}},
+        {"080904E4", {{"InternalName", "First"}, {"OriginalFilename", "o.exe"}, {"Comments", ""}}}};
     values.translations = {0x04E40809u, 0x04B00409u};
     TQzVersionInfo info;
     info.SetFileName(WriteBlock(dir, "two.bin", values));

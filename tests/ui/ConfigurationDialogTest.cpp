@@ -1,11 +1,11 @@
-// The ROM configuration dialog, opened from the main window on its focused row: filling, each
-// pick with the document and file it leaves, the name rules, closing, and a build that carries
-// what the dialog set.
+// The ROM configuration dialog on its own, over a ROM list: filling, each pick with the row,
+// document and file it leaves, the name rules, closing, and a build that carries what the
+// dialog set.
 #include "UiTestSupport.h"
 
+#include "builder/RomListModel.h"
 #include "settings/IniFile.h"
 #include "ui/AnsiText.h"
-#include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
 #include <QApplication>
@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTest>
 
 using namespace rix;
@@ -56,37 +55,54 @@ QStringList SectionLines(const QByteArray& text, const QString& section) {
     return lines;
 }
 
-// A run with the settings file `settings` and the ROMs `roms` (name -> bytes) added in order.
+// A ROM list loaded from the settings file `settings`, the ROMs `roms` (name -> bytes) added in
+// order, and the dialog over it.
 struct Run {
     ScratchDirectory dir;
     ScriptedSeam seam;
-    std::unique_ptr<ui::Program> program;
+    std::unique_ptr<RomListModel> model;
+    std::unique_ptr<TForm2> form2; // after the list it works on
 
     Run(const QString& settings, const QList<std::pair<QString, QByteArray>>& roms) {
         WriteFile(dir.FilePath(QStringLiteral("Rix.INI")), IniText(settings));
-        program = StartProgram();
-        if (!program) {
-            qFatal("start-up failed");
-        }
-        QStringList files;
+        model = std::make_unique<RomListModel>(ui::PathFromQString(dir.FilePath("Rix.INI")));
+        form2 = std::make_unique<TForm2>(*model);
+        std::vector<std::string> files;
         for (const auto& [name, bytes] : roms) {
-            files += dir.FilePath(name);
-            WriteFile(files.last(), bytes);
+            WriteFile(dir.FilePath(name), bytes);
+            files.push_back(ui::PathFromQString(dir.FilePath(name)));
         }
-        seam.openFileChoices = {files};
-        Form1().AddRoms();
+        model->AddFiles(files);
     }
-    TForm1& Form1() { return program->Form1(); }
-    TForm2& Form2() { return program->Form2(); }
-    // Makes `row` the selected and focused row.
-    void Focus(int row) {
-        Form1().ListView1()->selectRow(row);
-        Form1().ListView1()->setCurrentCell(row, 0);
+    TForm2& Form2() { return *form2; }
+    // Opens the dialog on `row`; see RunDialog.
+    bool Dialog(std::size_t row, const std::function<void()>& whileOpen) {
+        return RunDialog(
+            *form2, [&] { form2->ShowModal(row); }, whileOpen);
     }
+    QString Caption(std::size_t row) const { return Q(model->Row(row).caption); }
+    QString Control(std::size_t row) const { return Q(model->Row(row).control); }
     QByteArray Document() {
-        return QByteArray::fromStdString(dynamic_cast<TMemIniFile&>(Form1().Settings()).SaveText());
+        return QByteArray::fromStdString(dynamic_cast<TMemIniFile&>(model->Settings()).SaveText());
     }
     QByteArray FileOnDisk() { return ReadFile(dir.FilePath(QStringLiteral("Rix.INI"))); }
+};
+
+// Keeps the build's messages and answers its question with No.
+class BuildMessages final : public BuildHost {
+public:
+    void ShowMessage(std::string_view, std::string_view text, MessageIcon) override {
+        messages += Q(std::string(text));
+    }
+    bool AskYesNo(std::string_view, std::string_view text, MessageIcon) override {
+        messages += Q(std::string(text));
+        return false;
+    }
+    void ProgressSetup(int, int, int) override {}
+    void ProgressStep() override {}
+    void ProgressSetPosition(int) override {}
+
+    QStringList messages;
 };
 
 QString RomSection(const QString& lines, const QByteArray& rom) {
@@ -110,7 +126,6 @@ private slots:
     void nameField();
     void unchangedOpenAndCloseWritesNothing();
     void keys();
-    void noFocusedRowNoDialog();
     void buildCarriesTheConfiguration();
 };
 
@@ -268,14 +283,12 @@ void ConfigurationDialogTest::filling() {
                 RomSection("Filename=Game\n" + romSection, game),
             {{"other.rom", other}, {"game.rom", game}});
     TForm2& form2 = run.Form2();
-    run.Focus(0);
-    QVERIFY(RunDialog(run.Form1(), form2, [] {}));
+    QVERIFY(run.Dialog(0, [] {}));
     run.seam.boxes.clear();
 
-    run.Focus(1);
     const QByteArray before = run.Document();
     bool checked = false;
-    QVERIFY(RunDialog(run.Form1(), form2, [&] {
+    QVERIFY(run.Dialog(1, [&] {
         auto* quick = Find<QComboBox>(form2, "cbQuickConfig");
         QCOMPARE(Items(quick), quickItems);
         QCOMPARE(quick->currentText(), quickText);
@@ -310,10 +323,8 @@ void ConfigurationDialogTest::presetAndCustomPicks() {
     const QByteArray game = RomBytes(64, 3);
     const QString key = Q(RomKeyOf(game));
     Run run(kPrepared, {{"game.rom", game}});
-    run.Focus(0);
     TForm2& form2 = run.Form2();
-    QTableWidget* list = run.Form1().ListView1();
-    QVERIFY(RunDialog(run.Form1(), form2, [&] {
+    QVERIFY(run.Dialog(0, [&] {
         auto* quick = Find<QComboBox>(form2, "cbQuickConfig");
         // "Custom" copies the preset on show into the ROM's own keys, in key order.
         QVERIFY(Pick(quick, "Custom"));
@@ -321,7 +332,7 @@ void ConfigurationDialogTest::presetAndCustomPicks() {
                  QStringList({"Filename=game", "Control=Custom", "Back Left=1", "Back Right=2",
                               "Select=*", "Start=#", "Button A=Fire 1", "Button B=Fire 2"}));
         QCOMPARE(run.FileOnDisk(), run.Document());
-        QCOMPARE(list->item(0, kColumnControl)->text(), QStringLiteral("Custom"));
+        QCOMPARE(run.Control(0), QStringLiteral("Custom"));
         for (const char* name : kButtonBoxes) {
             QVERIFY(Find<QComboBox>(form2, name)->isEnabled());
         }
@@ -336,7 +347,7 @@ void ConfigurationDialogTest::presetAndCustomPicks() {
         QVERIFY(Pick(quick, "Fire Swap"));
         QCOMPARE(SectionLines(run.FileOnDisk(), key),
                  QStringList({"Filename=game", "Control=Fire Swap"}));
-        QCOMPARE(list->item(0, kColumnControl)->text(), QStringLiteral("Fire Swap"));
+        QCOMPARE(run.Control(0), QStringLiteral("Fire Swap"));
         QStringList shown;
         for (const char* name : kButtonBoxes) {
             auto* box = Find<QComboBox>(form2, name);
@@ -351,7 +362,7 @@ void ConfigurationDialogTest::presetAndCustomPicks() {
                  QStringList({"Filename=game", "Control=Custom", "Back Left=5", "Back Right=6",
                               "Select=3", "Start=4", "Button A=Fire 2", "Button B=Fire 1"}));
     }));
-    QCOMPARE(Q(run.Form1().Settings().ReadEntry(RomKeyOf(game), "Control", "")),
+    QCOMPARE(Q(run.model->Settings().ReadEntry(RomKeyOf(game), "Control", "")),
              QStringLiteral("Custom"));
 }
 
@@ -361,9 +372,8 @@ void ConfigurationDialogTest::cycleCountAndCollisionPicks() {
     Run run(QString(kPrepared).replace("Cycle1=256\n", "Cycle1=0x100\nCycle2=228\n") +
                 RomSection("Filename=Game\nControl=Kempston\nCycle Count=0x100\n", game),
             {{"game.rom", game}});
-    run.Focus(0);
     TForm2& form2 = run.Form2();
-    QVERIFY(RunDialog(run.Form1(), form2, [&] {
+    QVERIFY(run.Dialog(0, [&] {
         auto* cycle = Find<QComboBox>(form2, "cbCycleCount");
         QCOMPARE(cycle->currentText(), QStringLiteral("0100"));
         // "Default" deletes the key; a value is stored as the list holds it, not as shown.
@@ -387,15 +397,14 @@ void ConfigurationDialogTest::cycleCountAndCollisionPicks() {
         QCOMPARE(run.FileOnDisk(), onDisk);
     }));
     // The next save takes it along.
-    QVERIFY(run.Form1().close());
+    run.model->Save();
     QVERIFY(SectionLines(run.FileOnDisk(), key).contains("Collision Detection=1"));
 }
 
 void ConfigurationDialogTest::blankNameIsRefused() {
     Run run(kPrepared, {{"game.rom", RomBytes(64, 5)}});
-    run.Focus(0);
     TForm2& form2 = run.Form2();
-    QVERIFY(RunDialog(run.Form1(), form2, [&] {
+    QVERIFY(run.Dialog(0, [&] {
         Find<QLineEdit>(form2, "edRomName")->clear();
         Find<QPushButton>(form2, "Button2")->click(); // "OK"
         form2.close();                                // the title bar's close button
@@ -412,7 +421,7 @@ void ConfigurationDialogTest::blankNameIsRefused() {
         Find<QPushButton>(form2, "Button2")->click();
         QVERIFY(!form2.isVisible());
     }));
-    QCOMPARE(run.Form1().ListView1()->item(0, kColumnName)->text(), QStringLiteral("  "));
+    QCOMPARE(run.Caption(0), QStringLiteral("  "));
 }
 
 void ConfigurationDialogTest::nameField() {
@@ -420,16 +429,13 @@ void ConfigurationDialogTest::nameField() {
     const QString sixty(60, QLatin1Char('n'));
     Run run(kPrepared + RomSection("Filename=" + sixty + "\nControl=Kempston\n", game),
             {{"game.rom", game}});
-    run.Focus(0);
     TForm2& form2 = run.Form2();
-    run.Form1().show();
     // A longer stored name is shown whole, and kept when the dialog closes unchanged.
-    QVERIFY(RunDialog(run.Form1(), form2,
-                      [&] { QCOMPARE(Find<QLineEdit>(form2, "edRomName")->text(), sixty); }));
-    QCOMPARE(Q(run.Form1().Settings().ReadEntry(RomKeyOf(game), "Filename", "")), sixty);
+    QVERIFY(run.Dialog(0, [&] { QCOMPARE(Find<QLineEdit>(form2, "edRomName")->text(), sixty); }));
+    QCOMPARE(Q(run.model->Settings().ReadEntry(RomKeyOf(game), "Filename", "")), sixty);
 
     // Typing stops at 47 characters; the name becomes the caption and "Filename".
-    QVERIFY(RunDialog(run.Form1(), form2, [&] {
+    QVERIFY(run.Dialog(0, [&] {
         auto* name = Find<QLineEdit>(form2, "edRomName");
         name->selectAll();
         QTest::keyClick(name, Qt::Key_Delete);
@@ -437,27 +443,24 @@ void ConfigurationDialogTest::nameField() {
         QCOMPARE(name->text().size(), 47);
     }));
     const QString typed(47, QLatin1Char('t'));
-    QCOMPARE(run.Form1().ListView1()->item(0, kColumnName)->text(), typed);
-    QCOMPARE(Q(run.Form1().Settings().ReadEntry(RomKeyOf(game), "Filename", "")), typed);
-    run.Form1().close();
+    QCOMPARE(run.Caption(0), typed);
+    QCOMPARE(Q(run.model->Settings().ReadEntry(RomKeyOf(game), "Filename", "")), typed);
 }
 
 void ConfigurationDialogTest::unchangedOpenAndCloseWritesNothing() {
     Run run(kPrepared, {{"game.rom", RomBytes(64, 7)}});
-    run.Focus(0);
     const QByteArray onDisk = run.FileOnDisk();
     const QDateTime modified = QFileInfo(run.dir.FilePath("Rix.INI")).lastModified();
-    QVERIFY(RunDialog(run.Form1(), run.Form2(), [] {}));
+    QVERIFY(run.Dialog(0, [] {}));
     QCOMPARE(run.FileOnDisk(), onDisk);
     QCOMPARE(QFileInfo(run.dir.FilePath("Rix.INI")).lastModified(), modified);
-    QCOMPARE(run.Form1().ListView1()->item(0, kColumnName)->text(), QStringLiteral("game"));
+    QCOMPARE(run.Caption(0), QStringLiteral("game"));
 }
 
 void ConfigurationDialogTest::keys() {
     Run run(kPrepared, {{"game.rom", RomBytes(64, 8)}});
-    run.Focus(0);
     TForm2& form2 = run.Form2();
-    QVERIFY(RunDialog(run.Form1(), form2, [&] {
+    QVERIFY(run.Dialog(0, [&] {
         QVERIFY(QTest::qWaitForWindowActive(&form2));
         auto* name = Find<QLineEdit>(form2, "edRomName");
         name->setFocus();
@@ -473,21 +476,11 @@ void ConfigurationDialogTest::keys() {
     }));
 }
 
-void ConfigurationDialogTest::noFocusedRowNoDialog() {
-    Run run(kPrepared, {{"game.rom", RomBytes(64, 9)}});
-    QTableWidget* list = run.Form1().ListView1();
-    list->selectRow(0);
-    list->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    QCOMPARE(run.Form1().FocusedRow(), -1);
-    QVERIFY(!RunDialog(run.Form1(), run.Form2(), [] {}));
-}
-
 void ConfigurationDialogTest::buildCarriesTheConfiguration() {
     const QByteArray game = RomBytes(512, 10);
     Run run(kPrepared, {{"game.col", game}});
-    run.Focus(0);
     TForm2& form2 = run.Form2();
-    QVERIFY(RunDialog(run.Form1(), form2, [&] {
+    QVERIFY(run.Dialog(0, [&] {
         auto* name = Find<QLineEdit>(form2, "edRomName");
         name->clear();
         QTest::keyClicks(name, QStringLiteral("Space Game"));
@@ -497,9 +490,9 @@ void ConfigurationDialogTest::buildCarriesTheConfiguration() {
         QVERIFY(Pick(Find<QComboBox>(form2, "cbCycleCount"), "00E4"));
         QVERIFY(Pick(Find<QComboBox>(form2, "cbCollision"), "Off"));
     }));
-    QTest::mouseClick(Find<QPushButton>(run.Form1(), "Button2"), Qt::LeftButton);
-    QCOMPARE(run.seam.boxes.size(), 1);
-    QCOMPARE(run.seam.boxes[0].text, QStringLiteral("Rix binary created. Have fun!"));
+    BuildMessages host;
+    QCOMPARE(run.model->Build(host, {.emulatorImage = &FakeEmulatorImage}), BuildOutcome::Written);
+    QCOMPARE(host.messages, QStringList({"Rix binary created. Have fun!"}));
 
     const QByteArray image = ReadFile(run.dir.FilePath("Rix.gba"));
     const int e = static_cast<int>(FakeEmulatorImage().size());

@@ -102,6 +102,7 @@ private slots:
     void enablingRules_data();
     void enablingRules();
     void doubleClick();
+    void configurationDialogOnTheFocusedRow();
 
     void buildEmptyList();
     void buildReplaceQuestion();
@@ -186,43 +187,47 @@ void MainWindowTest::layout() {
     TForm1& form1 = program->Form1();
     QWidget* client = form1.centralWidget();
     QCOMPARE(form1.windowTitle(), QStringLiteral("Rix"));
-    QCOMPARE(client->size(), QSize(543, 361));
     QCOMPARE(form1.minimumSize(), form1.maximumSize()); // not resizable
 
-    struct Place {
-        const char* name;
-        QRect rect;
-        const char* text;
-    };
-    const Place places[] = {
-        {"Panel1", {8, 8, 529, 80}, nullptr},
-        {"ListView1", {8, 96, 529, 201}, nullptr},
-        {"Button1", {8, 304, 89, 33}, "Add"},
-        {"Button3", {104, 304, 89, 33}, "Delete"},
-        {"Button2", {448, 304, 89, 33}, "Build Rix >"},
-        {"ProgressBar1", {4, 344, 537, 13}, nullptr},
-    };
-    for (const Place& place : places) {
-        auto* widget = Find<QWidget>(form1, place.name);
-        QCOMPARE(QRect(widget->mapTo(client, QPoint(0, 0)), widget->size()), place.rect);
-        if (place.text != nullptr) {
-            QCOMPARE(static_cast<QPushButton*>(widget)->text(), QLatin1String(place.text));
+    // What a user would see go wrong: parts on top of one another or cut off by the window's
+    // edge, and texts that do not fit their button, column or banner.
+    QList<QRect> taken;
+    for (const char* name :
+         {"Panel1", "ListView1", "Button1", "Button3", "Button2", "ProgressBar1"}) {
+        auto* widget = Find<QWidget>(form1, name);
+        const QRect rect(widget->mapTo(client, QPoint(0, 0)), widget->size());
+        QVERIFY2(client->rect().contains(rect), name);
+        for (const QRect& other : taken) {
+            QVERIFY2(!rect.intersects(other), name);
         }
+        taken += rect;
     }
-    // The banner is drawn from its corner two pixels up and left of the panel's client area,
-    // which is inside the panel's one-pixel frame.
+    const std::pair<const char*, const char*> buttons[] = {
+        {"Button1", "Add"}, {"Button3", "Delete"}, {"Button2", "Build Rix >"}};
+    for (const auto& [name, text] : buttons) {
+        auto* button = Find<QPushButton>(form1, name);
+        QCOMPARE(button->text(), QLatin1String(text));
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) < button->width() - 8,
+                 name);
+    }
     auto* panel = Find<QWidget>(form1, "Panel1");
-    QCOMPARE(Find<QWidget>(form1, "Image1")->mapTo(panel, QPoint(0, 0)), QPoint(-1, -1));
-    QCOMPARE(Find<QLabel>(form1, "Label1")->text(), QStringLiteral("Version 0.9.7"));
+    auto* version = Find<QLabel>(form1, "Label1");
+    QCOMPARE(version->text(), QStringLiteral("Version 0.9.7"));
+    QVERIFY(version->fontMetrics().horizontalAdvance(version->text()) <= version->width());
+    QVERIFY(panel->rect().contains(QRect(version->mapTo(panel, QPoint(0, 0)), version->size())));
 
     QTableWidget* list = form1.ListView1();
     const QStringList headers = {"ROM Name", "Control", "Filename", "Path", "CRC-32"};
-    const int widths[] = {250, 60, 100, 250, 80};
     QCOMPARE(list->columnCount(), 5);
     for (int column = 0; column < 5; ++column) {
         QCOMPARE(list->horizontalHeaderItem(column)->text(), headers[column]);
-        QCOMPARE(list->horizontalHeader()->sectionSize(column), widths[column]);
+        QVERIFY2(list->horizontalHeader()->fontMetrics().horizontalAdvance(headers[column]) <
+                     list->horizontalHeader()->sectionSize(column) - 4,
+                 qPrintable(headers[column]));
     }
+    // The key column shows a whole ROM key.
+    QVERIFY(list->fontMetrics().horizontalAdvance(QStringLiteral("DEADBEEF")) <
+            list->horizontalHeader()->sectionSize(kColumnCrc) - 4);
     QVERIFY(!list->horizontalHeader()->sectionsClickable());
     QVERIFY(!list->isSortingEnabled());
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
@@ -347,7 +352,7 @@ void MainWindowTest::addRoms() {
     }
     QVERIFY(list->selectionModel()->selectedRows().isEmpty());
     // The build opens the files by their real names.
-    const std::vector<RomRow> rows = form1.Rows();
+    const std::vector<RomRow>& rows = form1.Model().Rows();
     QCOMPARE(ui::PathToQString(rows[1].realPath), roms + "/Known Game.ROM");
 
     // The document has both keys of each ROM; the file is written only at close.
@@ -609,6 +614,44 @@ void MainWindowTest::doubleClick() {
     form1.ListView1DblClick();
     QCOMPARE(shownName, QStringLiteral("c"));
     form1.close();
+}
+
+void MainWindowTest::configurationDialogOnTheFocusedRow() {
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("a.rom"), RomBytes(8, 1));
+    WriteFile(dir.FilePath("b.rom"), RomBytes(8, 2));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    TForm2& form2 = program->Form2();
+    seam.openFileChoices = {{dir.FilePath("a.rom"), dir.FilePath("b.rom")}};
+    form1.AddRoms();
+    QTableWidget* list = form1.ListView1();
+    const auto open = [&] { form1.ShowRomConfiguration(); };
+
+    // A selection without the focus mark opens nothing.
+    list->selectRow(0);
+    list->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    QCOMPARE(form1.FocusedRow(), -1);
+    QVERIFY(!RunDialog(form2, open, [] {}));
+
+    // The dialog's changes show in the focused row as they are made.
+    list->selectRow(1);
+    list->setCurrentCell(1, 0);
+    QVERIFY(RunDialog(form2, open, [&] {
+        QCOMPARE(Find<QLineEdit>(form2, "edRomName")->text(), QStringLiteral("b"));
+        QVERIFY(Pick(Find<QComboBox>(form2, "cbQuickConfig"), "Custom"));
+        QCOMPARE(Text(list, 1, kColumnControl), QStringLiteral("Custom"));
+        auto* name = Find<QLineEdit>(form2, "edRomName");
+        name->clear();
+        QTest::keyClicks(name, QString(50, QLatin1Char('t')));
+    }));
+    QCOMPARE(Captions(list), QStringList({"a", QString(47, QLatin1Char('t'))}));
+    QCOMPARE(Text(list, 0, kColumnControl), QStringLiteral("Kempston"));
+    QCOMPARE(Q(form1.Settings().ReadEntry(RomKeyOf(RomBytes(8, 2)), "Filename", "")),
+             QString(47, QLatin1Char('t')));
+    QVERIFY2(seam.problems.isEmpty(), qPrintable(seam.problems.join("; ")));
 }
 
 // --- Building --------------------------------------------------------------------------------

@@ -2,7 +2,6 @@
 
 #include "builder/RomIdentity.h"
 #include "ui/AnsiText.h"
-#include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
 #include <QComboBox>
@@ -114,11 +113,7 @@ std::span<const std::uint8_t> FakeEmulatorImage() {
 }
 
 std::unique_ptr<ui::Program> StartProgram() {
-    std::unique_ptr<ui::Program> program = ui::Program::Start();
-    if (program) {
-        program->Form1().SetEmulatorImageSource(&FakeEmulatorImage);
-    }
-    return program;
+    return ui::Program::Start({.emulatorImage = &FakeEmulatorImage});
 }
 
 bool Pick(QComboBox* box, const QString& text) {
@@ -131,7 +126,8 @@ bool Pick(QComboBox* box, const QString& text) {
     return true;
 }
 
-bool RunDialog(TForm1& form1, TForm2& form2, const std::function<void()>& whileOpen) {
+bool RunDialog(TForm2& form2, const std::function<void()>& open,
+               const std::function<void()>& whileOpen) {
     bool shown = false;
     QTimer::singleShot(0, &form2, [&] {
         shown = form2.isVisible();
@@ -147,7 +143,7 @@ bool RunDialog(TForm1& form1, TForm2& form2, const std::function<void()>& whileO
             form2.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
         }
     });
-    form1.ShowRomConfiguration();
+    open();
     // A dialog that never opened leaves the timer waiting: let it go now.
     QCoreApplication::processEvents();
     return shown;

@@ -6,8 +6,8 @@
 #include "ui/Startup.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -19,7 +19,6 @@
 #include <string>
 
 class QComboBox;
-class TForm1;
 class TForm2;
 
 namespace rix::test {
@@ -96,16 +95,17 @@ QByteArray IniText(const QString& text);
 // The emulator image the tests build with: 64 bytes of a known pattern.
 std::span<const std::uint8_t> FakeEmulatorImage();
 
-// Starts the windows as the program does (in the current directory), with the fake emulator
-// image; fails the calling test when start-up fails.
+// Starts the windows as the program does (in the current directory), building with the fake
+// emulator image; null when start-up fails.
 std::unique_ptr<ui::Program> StartProgram();
 
 // The user's pick of the entry `text` (exact) in a drop-down list.
 bool Pick(QComboBox* box, const QString& text);
 
-// Opens the configuration dialog as the main window does and runs `whileOpen` inside its modal
-// loop; the dialog is then closed through "OK" (a blank name is filled in first, so the loop
-// always ends). Returns whether the dialog was shown.
-bool RunDialog(TForm1& form1, TForm2& form2, const std::function<void()>& whileOpen);
+// Opens the configuration dialog through `open` and runs `whileOpen` inside its modal loop;
+// the dialog is then closed through "OK" (a blank name is filled in first, so the loop always
+// ends). Returns whether the dialog was shown.
+bool RunDialog(TForm2& form2, const std::function<void()>& open,
+               const std::function<void()>& whileOpen);
 
 } // namespace rix::test
