@@ -9,8 +9,20 @@
 
 namespace rix {
 
-RomListModel::RomListModel(const std::string& settingsPath)
-    : ini_(std::make_unique<TMemIniFile>(settingsPath)),
+namespace {
+
+// A name is one line: line breaks become blanks.
+std::string OneLine(std::string_view text) {
+    std::string line(text);
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
+
+} // namespace
+
+RomListModel::RomListModel(const std::string& settingsPath, SettingsSharing sharing)
+    : ini_(std::make_unique<TMemIniFile>(settingsPath, sharing)),
       defaultPresetName_(schema::ReadStartupPresetName(*ini_)) {}
 
 RomListModel::~RomListModel() = default;
@@ -26,7 +38,13 @@ void RomListModel::AddFiles(const std::vector<std::string>& paths) {
 }
 
 void RomListModel::AddFile(const std::string& path) {
-    rows_.push_back(AddRomFile(*ini_, path, defaultPresetName_));
+    try {
+        rows_.push_back(AddRomFile(*ini_, path, defaultPresetName_));
+    } catch (const RomFileError&) {
+        throw;
+    } catch (const RixError& e) {
+        throw RomFileError(e, path);
+    }
     if (observer_ != nullptr) {
         observer_->RowInserted(rows_.size() - 1);
     }
@@ -45,13 +63,14 @@ void RomListModel::DeleteRows(std::vector<std::size_t> rows) {
 
 void RomListModel::Rename(std::size_t row, std::string_view caption) {
     RomRow& rom = rows_.at(row);
-    rom.caption = caption.substr(0, format::kRecordNameLength);
+    rom.caption = OneLine(caption.substr(0, format::kRecordNameLength));
     ini_->WriteEntry(rom.romKey, schema::kFilename, rom.caption);
     Changed(row);
 }
 
-void RomListModel::SetName(std::size_t row, std::string_view name) {
+void RomListModel::SetName(std::size_t row, std::string_view typed) {
     const RomRow& rom = rows_.at(row);
+    const std::string name = OneLine(typed);
     ini_->WriteEntry(rom.romKey, schema::kFilename, name);
     if (name != rom.caption) {
         Rename(row, name);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "builder/Build.h"
+#include "platform/Errors.h"
 #include "settings/IniFile.h"
 
 #include <cstddef>
@@ -27,12 +28,26 @@ public:
     virtual void RowChanged(std::size_t row) = 0;
 };
 
+// The error of a file that could not be added, with the file's path; what() is the error's
+// own text, as the windows show it.
+class RomFileError : public RixError {
+public:
+    RomFileError(const RixError& error, std::string path)
+        : RixError(error), path_(std::move(path)) {}
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 class RomListModel {
 public:
     // Loads the settings document from `settingsPath` (empty when there is no such file) and
     // reads the preset that added ROMs get. Throws "Cannot open file %s" when the file exists
-    // but cannot be read; nothing is written then.
-    explicit RomListModel(const std::string& settingsPath);
+    // but cannot be read, "%s is not a settings file" for what holds no settings; nothing is
+    // written then. `sharing` says how the file is shared with other programs (IniFile.h).
+    explicit RomListModel(const std::string& settingsPath,
+                          SettingsSharing sharing = SettingsSharing::TakeTurns);
     ~RomListModel();
     RomListModel(const RomListModel&) = delete;
     RomListModel& operator=(const RomListModel&) = delete;
@@ -50,7 +65,7 @@ public:
 
     // Files chosen together, in the order given: "LastDir" becomes the first one's folder,
     // then each is added as AddFile adds it. A file that cannot be read stops the adding there
-    // with its error; the rows before it stay.
+    // with its error (a RomFileError, which names the file); the rows before it stay.
     void AddFiles(const std::vector<std::string>& paths);
     // One file (see AddRomFile), appended as a row; "LastDir" stays as it is.
     void AddFile(const std::string& path);
@@ -58,7 +73,8 @@ public:
     void DeleteRows(std::vector<std::size_t> rows);
 
     // A new caption typed into the list: it is cut to the length of a record's name and
-    // becomes the ROM's "Filename".
+    // becomes the ROM's "Filename". A line break (pasted in, say) becomes a blank: a name is
+    // one line.
     void Rename(std::size_t row, std::string_view caption);
     // The name the configuration dialog closes with is stored as it stands; when it differs
     // from the caption, the caption then follows as Rename sets it. So an over-long stored

@@ -230,9 +230,12 @@ int RunRixBuild(const std::vector<std::string>& args, const Console& console) {
         return 0;
     }
 
+    // Errors name the file they are about where the text does not.
     auto fail = [&](const std::exception& e) {
+        const auto* file = dynamic_cast<const RomFileError*>(&e);
+        const std::string about = file != nullptr ? file->Path() + ": " : std::string();
         std::fprintf(console.err, "%s: %s\n", kProgram.data(),
-                     ForTerminal(ErrorDisplayText(e.what())).c_str());
+                     ForTerminal(about + ErrorDisplayText(e.what())).c_str());
         return 1;
     };
 
@@ -244,7 +247,8 @@ int RunRixBuild(const std::vector<std::string>& args, const Console& console) {
                 ? *options.settings
                 : schema::SettingsFilePath(
                       CurrentDirectory(), versionInfo.VersionString(TQzVersionInfo::kInternalName));
-        list = std::make_unique<RomListModel>(path);
+        // Held from here to the save: runs on one settings file follow each other.
+        list = std::make_unique<RomListModel>(path, SettingsSharing::HoldUntilSaved);
     } catch (const std::exception& e) {
         return fail(e); // nothing is written over a file that could not be read
     }

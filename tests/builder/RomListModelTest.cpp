@@ -53,8 +53,9 @@ TEST_F(RomListModelTest, AddingStopsAtAFileThatCannotBeReadAndKeepsTheRowsBefore
     try {
         model.AddFiles({files[1], dir / "missing.rom", files[2]});
         ADD_FAILURE() << "added";
-    } catch (const RixError& e) {
+    } catch (const RomFileError& e) {
         EXPECT_STREQ(e.what(), "File not found");
+        EXPECT_EQ(e.Path(), dir / "missing.rom"); // for front ends that name the file
     }
     EXPECT_EQ(Captions(), (std::vector<std::string>{"game1"}));
     EXPECT_EQ(model.Settings().ReadEntry("Settings", "LastDir", ""), dir.Path().string() + "/");
@@ -83,6 +84,7 @@ TEST_F(RomListModelTest, RenamingCutsToTheLengthOfARecordsName) {
         {"", ""},
         {std::string(47, 'x'), std::string(47, 'x')},
         {std::string(60, 'y'), std::string(47, 'y')},
+        {"two\nlines\r", "two lines "}, // pasted in: a name is one line
     };
     for (const auto& [typed, stored] : cases) {
         model.Rename(0, typed);

@@ -13,7 +13,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace rix {
 namespace {
@@ -134,7 +136,7 @@ TEST_F(RixBuild, AFileThatCannotBeAddedStopsButKeepsTheOnesBefore) {
     const CommandResult run =
         RunCommand(Args({dir / "Game.COL", dir / "missing.col", dir / "second.rom"}));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "rix-build: File not found.\n");
+    EXPECT_EQ(run.err, "rix-build: " + dir / "missing.col" + ": File not found.\n");
     EXPECT_FALSE(std::filesystem::exists(out + "/Rix.gba"));
     const std::string saved = ReadFileText(settings);
     EXPECT_NE(saved.find("Filename=game"), std::string::npos);
@@ -147,23 +149,83 @@ TEST_F(RixBuild, AFileThatCannotBeAddedStopsButKeepsTheOnesBefore) {
 }
 
 TEST_F(RixBuild, SettingsThatCannotBeReadOrSavedAreErrors) {
-    WriteFileText(settings, "[Settings]\r\n");
-    {
-        const int fd = ::open(settings.c_str(), O_RDONLY);
-        ::flock(fd, LOCK_EX);
-        const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
-        ::close(fd);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, "rix-build: Cannot open file " + settings + ".\n");
+    // What is no settings file, or cannot be read as a file: reported, nothing built or
+    // written (a ROM given with -s by mistake stays a ROM).
+    std::filesystem::create_directory(dir / "folder.ini");
+    WriteFileText(dir / "rom.ini", std::string("\x55\xAA\0\x12game", 8));
+    const struct {
+        std::string path;
+        std::string error;
+    } cases[] = {
+        {dir / "rom.ini", dir / "rom.ini" + " is not a settings file."},
+        {dir / "folder.ini", "Cannot open file " + dir / "folder.ini" + "."},
+        {dir / "nowhere/Rix.INI", "Cannot open file " + dir / "nowhere/Rix.INI" + "."},
+    };
+    for (const auto& c : cases) {
+        const CommandResult run = RunCommand({"-s", c.path, "-o", out, dir / "Game.COL"});
+        EXPECT_EQ(run.status, 1) << c.path;
+        EXPECT_EQ(run.err, "rix-build: " + c.error + "\n");
         EXPECT_FALSE(std::filesystem::exists(out));
-        EXPECT_EQ(ReadFileText(settings), "[Settings]\r\n");
     }
+    EXPECT_EQ(ReadFileText(dir / "rom.ini"), std::string("\x55\xAA\0\x12game", 8));
+    EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
+
+    WriteFileText(settings, "[Settings]\r\n");
     ::chmod(settings.c_str(), 0444);
     const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
               "Rix binary created. Have fun!\nrix-build: Cannot create file " + settings + ".\n");
     EXPECT_TRUE(std::filesystem::exists(out + "/Rix.gba"));
+}
+
+TEST_F(RixBuild, WaitsForAnotherProgramsTurnOnTheSettings) {
+    WriteFileText(settings, "[Settings]\r\nLastDir=/x/\r\n\r\n");
+    const int fd = ::open(settings.c_str(), O_RDONLY);
+    ::flock(fd, LOCK_EX);
+    std::thread other([fd] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::close(fd);
+    });
+    const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
+    other.join();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(ReadFileText(settings).find("Filename=game"), std::string::npos);
+}
+
+// Several rix-build programs adding ROMs to one settings file at once: every ROM is there.
+TEST(RixBuildConcurrency, RunsAtTheSameTimeKeepEachOthersRoms) {
+    TempDir dir;
+    const std::string settings = dir / "Rix.INI";
+    WriteFileText(settings, "[Settings]\r\nRixBinary=" + dir / "out" + "\r\n\r\n");
+    constexpr int kRuns = 8;
+    std::vector<pid_t> runs;
+    for (int i = 0; i < kRuns; ++i) {
+        const std::string rom = dir / ("rom" + std::to_string(i) + ".col");
+        WriteFileText(rom, "ROM number " + std::to_string(i));
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int devnull = ::open("/dev/null", O_RDWR);
+            ::dup2(devnull, STDIN_FILENO);
+            ::dup2(devnull, STDERR_FILENO);
+            const std::string output = dir / ("out" + std::to_string(i));
+            ::execl(RIX_BUILD_BINARY, "rix-build", "-y", "-s", settings.c_str(), "-o",
+                    output.c_str(), rom.c_str(), static_cast<char*>(nullptr));
+            ::_exit(98);
+        }
+        runs.push_back(pid);
+    }
+    for (const pid_t pid : runs) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string saved = ReadFileText(settings);
+    for (int i = 0; i < kRuns; ++i) {
+        EXPECT_NE(saved.find("Filename=rom" + std::to_string(i) + "\r\n"), std::string::npos)
+            << saved;
+    }
+    EXPECT_NE(saved.find("RixBinary=" + dir / "out"), std::string::npos);
 }
 
 TEST_F(RixBuild, MessagesShowControlCharactersEscapedAndLongValuesCut) {

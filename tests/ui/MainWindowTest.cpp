@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -89,6 +90,7 @@ private slots:
     void startUp_data();
     void startUp();
     void startUpReadsTheCurrentDirectorysFile();
+    void unreadableSettingsFileEndsTheProgram_data();
     void unreadableSettingsFileEndsTheProgram();
     void layout();
 
@@ -109,6 +111,7 @@ private slots:
     void buildErrorIsShownAndProgramGoesOn();
 
     void closeWritesTheSettings();
+    void closeKeepsWhatRixBuildAddedMeanwhile();
     void closeInReadOnlyFolderKeepsWindowOpen();
     void menuItems();
 };
@@ -161,22 +164,36 @@ void MainWindowTest::startUpReadsTheCurrentDirectorysFile() {
     QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("Rix.INI"))));
 }
 
+void MainWindowTest::unreadableSettingsFileEndsTheProgram_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a folder") << QStringLiteral("folder");
+    QTest::newRow("no settings file") << QStringLiteral("binary");
+}
+
 void MainWindowTest::unreadableSettingsFileEndsTheProgram() {
+    // Shown, and nothing written over what is there.
+    QFETCH(QString, kind);
     ScratchDirectory dir;
     ScriptedSeam seam;
     const QString file = dir.FilePath(QStringLiteral("Rix.INI"));
-    const QByteArray content = IniText(QStringLiteral("[Settings]\nLastDir=/x/\n"));
-    WriteFile(file, content);
-    {
-        FileLock lock(file);
-        QVERIFY(!StartProgram());
+    const QByteArray content("\x55\xAA\x00\x12game", 8);
+    QString expected;
+    if (kind == QStringLiteral("folder")) {
+        QVERIFY(QDir(dir.Path()).mkdir(QStringLiteral("Rix.INI")));
+        expected = QStringLiteral("Cannot open file %1.").arg(file);
+    } else {
+        WriteFile(file, content);
+        expected = QStringLiteral("%1 is not a settings file.").arg(file);
     }
+    QVERIFY(!StartProgram());
     QCOMPARE(seam.boxes.size(), 1);
     QCOMPARE(seam.boxes[0].caption, QStringLiteral("Rix Colecovision Emulator"));
-    QCOMPARE(seam.boxes[0].text, QStringLiteral("Cannot open file %1.").arg(file));
+    QCOMPARE(seam.boxes[0].text, expected);
     QCOMPARE(seam.boxes[0].icon, BoxIcon::Error);
     QCOMPARE(seam.boxes[0].buttons, BoxButtons::Ok);
-    QCOMPARE(ReadFile(file), content);
+    if (kind != QStringLiteral("folder")) {
+        QCOMPARE(ReadFile(file), content);
+    }
 }
 
 void MainWindowTest::layout() {
@@ -767,6 +784,36 @@ void MainWindowTest::closeWritesTheSettings() {
                                             "Control=Kempston\n\n")
                                  .arg(dir.Path(), Q(RomKeyOf(RomBytes(8, 1))));
     QCOMPARE(ReadFile(dir.FilePath("Rix.INI")), IniText(expected));
+}
+
+void MainWindowTest::closeKeepsWhatRixBuildAddedMeanwhile() {
+    // The window is open on the folder's settings while rix-build adds a ROM to the same file;
+    // the window's save at closing keeps that ROM beside its own.
+    ScratchDirectory dir;
+    ScriptedSeam seam;
+    WriteFile(dir.FilePath("a.rom"), RomBytes(8, 1));
+    WriteFile(dir.FilePath("b.rom"), RomBytes(8, 2));
+    auto program = StartProgram();
+    QVERIFY(program);
+    TForm1& form1 = program->Form1();
+    seam.openFileChoices = {{dir.FilePath("a.rom")}};
+    form1.AddRoms();
+
+    QProcess cli;
+    cli.setWorkingDirectory(dir.Path());
+    cli.start(QStringLiteral(RIX_BUILD_EXECUTABLE), {QStringLiteral("-y"), QStringLiteral("-o"),
+                                                     dir.FilePath("out"), dir.FilePath("b.rom")});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+
+    QVERIFY(form1.close());
+    const QByteArray saved = ReadFile(dir.FilePath("Rix.INI"));
+    QVERIFY2(
+        saved.contains(QByteArray("[") + RomKeyOf(RomBytes(8, 1)).c_str() + "]\r\nFilename=a\r\n"),
+        saved.constData());
+    QVERIFY2(
+        saved.contains(QByteArray("[") + RomKeyOf(RomBytes(8, 2)).c_str() + "]\r\nFilename=b\r\n"),
+        saved.constData());
 }
 
 void MainWindowTest::closeInReadOnlyFolderKeepsWindowOpen() {
