@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -241,6 +242,58 @@ TEST_F(RixBuild, MessagesShowControlCharactersEscapedAndLongValuesCut) {
     EXPECT_EQ(cut.status, 1);
     EXPECT_LT(cut.err.size(), 400u);
     EXPECT_NE(cut.err.find("more bytes)"), std::string::npos);
+}
+
+// A large build killed at many moments: Rix.gba is the old image or the whole new one, and
+// no part of a temporary file is left (one that is complete may stay if the kill came between
+// its naming and its rename).
+TEST(RixBuildBinary, AKilledBuildLeavesNoPartOfItsImageBehind) {
+    TempDir dir;
+    std::vector<std::string> args = {"rix-build", "-y", "-s", dir / "Rix.INI", "-o", dir / "out"};
+    for (int i = 0; i < 24; ++i) {
+        const std::string rom = dir / ("rom" + std::to_string(i) + ".col");
+        WriteFileText(rom, std::string(1 << 20, char('a' + i)));
+        args.push_back(rom);
+    }
+    auto run = [&](int killAfterMs) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int devnull = ::open("/dev/null", O_RDWR);
+            ::dup2(devnull, STDIN_FILENO);
+            ::dup2(devnull, STDERR_FILENO);
+            std::vector<char*> argv;
+            for (std::string& arg : args) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(RIX_BUILD_BINARY, argv.data());
+            ::_exit(98);
+        }
+        if (killAfterMs >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+            ::kill(pid, SIGKILL);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    };
+    // A whole build first: the old image, the size of a complete one, and how long a run takes
+    // (most of it reading the ROMs, the image written in its last part).
+    const auto start = std::chrono::steady_clock::now();
+    run(-1);
+    const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - start)
+                           .count();
+    const auto complete = std::filesystem::file_size(dir / "out/Rix.gba");
+    for (int step = 0; step <= 16; ++step) {
+        const int killAfterMs = int(whole * (30 + step * 5) / 100);
+        run(killAfterMs);
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
+            EXPECT_EQ(entry.file_size(), complete) << entry.path() << " after " << killAfterMs;
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+            EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
+        }
+    }
 }
 
 // The built program, run in a fresh directory with its default settings file.
