@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "core/GbaKeys.h"
+
 namespace rix::gba::hw {
 
 template <typename T> inline volatile T& Reg(std::uintptr_t address) {
@@ -93,17 +95,17 @@ inline constexpr std::uintptr_t kCharBlockSize = 0x4000;
 inline constexpr std::uintptr_t kScreenBlockSize = 0x800;
 inline constexpr std::uintptr_t kRom = 0x08000000;
 
-// KEYINPUT bits.
-inline constexpr std::uint16_t kKeyA = 1u << 0;
-inline constexpr std::uint16_t kKeyB = 1u << 1;
-inline constexpr std::uint16_t kKeySelect = 1u << 2;
-inline constexpr std::uint16_t kKeyStart = 1u << 3;
-inline constexpr std::uint16_t kKeyRight = 1u << 4;
-inline constexpr std::uint16_t kKeyLeft = 1u << 5;
-inline constexpr std::uint16_t kKeyUp = 1u << 6;
-inline constexpr std::uint16_t kKeyDown = 1u << 7;
-inline constexpr std::uint16_t kKeyR = 1u << 8;
-inline constexpr std::uint16_t kKeyL = 1u << 9;
+// KEYINPUT bits (core/GbaKeys.h, which the machine's front ends use too).
+inline constexpr std::uint16_t kKeyA = emu::kGbaA;
+inline constexpr std::uint16_t kKeyB = emu::kGbaB;
+inline constexpr std::uint16_t kKeySelect = emu::kGbaSelect;
+inline constexpr std::uint16_t kKeyStart = emu::kGbaStart;
+inline constexpr std::uint16_t kKeyRight = emu::kGbaRight;
+inline constexpr std::uint16_t kKeyLeft = emu::kGbaLeft;
+inline constexpr std::uint16_t kKeyUp = emu::kGbaUp;
+inline constexpr std::uint16_t kKeyDown = emu::kGbaDown;
+inline constexpr std::uint16_t kKeyR = emu::kGbaR;
+inline constexpr std::uint16_t kKeyL = emu::kGbaL;
 inline constexpr std::uint16_t kKeyMask = 0x03FF;
 
 } // namespace rix::gba::hw

@@ -11,10 +11,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "core/GbaKeys.h"
 #include "core/Psg.h"
 #include "core/Renderer.h"
 #include "core/Vdp.h"
 #include "core/Z80.h"
+#include "format/Controls.h"
 
 namespace rix::emu {
 
@@ -67,19 +69,6 @@ CollisionMode CollisionModeFromRecord(uint8_t value);
 
 // --- Controls ---
 
-// The GBA's buttons, as the key register numbers them (held = 1).
-enum GbaKey : uint16_t {
-    kGbaA = 1u << 0,
-    kGbaB = 1u << 1,
-    kGbaSelect = 1u << 2,
-    kGbaStart = 1u << 3,
-    kGbaRight = 1u << 4,
-    kGbaLeft = 1u << 5,
-    kGbaUp = 1u << 6,
-    kGbaDown = 1u << 7,
-    kGbaR = 1u << 8,
-    kGbaL = 1u << 9,
-};
 inline constexpr int kControlButtons = 6;
 // The GBA button behind each of a record's six control slots: A, B, Select, Start, L, R.
 inline constexpr uint16_t kSlotKeys[kControlButtons] = {kGbaA,     kGbaB, kGbaSelect,
@@ -88,8 +77,9 @@ inline constexpr uint16_t kSlotKeys[kControlButtons] = {kGbaA,     kGbaB, kGbaSe
 // keypad mode (bits 0-3 a key's code, 0x40 the right button), the high byte what it puts on
 // them in joystick mode (0x40 the left button); a set bit is a line pulled low.
 // The prepared "Kempston" controls: A Fire 1, B Fire 2, Select *, Start #, L 1, R 2.
-inline constexpr uint16_t kDefaultControls[kControlButtons] = {0x4000, 0x0040, 0x0006,
-                                                               0x0009, 0x0002, 0x0008};
+inline constexpr uint16_t kDefaultControls[kControlButtons] = {
+    format::kControlFire1,   format::kControlFire2,   format::KeypadCode('*'),
+    format::KeypadCode('#'), format::KeypadCode('1'), format::KeypadCode('2')};
 
 // What controller 1 reads with no button held, in either mode: bits 0-3 and 6 high (released),
 // bits 4-5 high (no spinner pulses), bit 7 low.
