@@ -5,6 +5,7 @@
 
 #include "app/Hardware.h"
 #include "app/Overlay.h"
+#include "app/Platform.h"
 #include "app/TextScreen.h"
 #include "app/Video.h"
 #include "bench/Z80Bench.h"
@@ -17,9 +18,6 @@ extern char __ewram_bss_end[];
 int main();
 }
 
-// app/Platform.h's placement macros would clash with the core's; only this one is needed here.
-#define RIX_BENCH_EWRAM [[gnu::section(".ewram_bss")]]
-
 namespace rix::gba {
 namespace {
 
@@ -29,11 +27,11 @@ using bench::Results;
 // rest of the machine (about 19 KiB, most of it video memory) in EWRAM.
 rix::emu::Z80 gCpu;
 std::uint8_t gRam[rix::emu::Machine::kRamSize];
-RIX_BENCH_EWRAM rix::emu::Machine gMachine(gCpu, gRam);
+RIX_EWRAM_BSS rix::emu::Machine gMachine(gCpu, gRam);
 std::uint8_t gLineBuffer[rix::emu::Vdp::kWidth];
-RIX_BENCH_EWRAM Video gVideo;
-RIX_BENCH_EWRAM TextScreen gScreen;
-RIX_BENCH_EWRAM bench::MixPage gMixCopy;
+RIX_EWRAM_BSS Video gVideo;
+RIX_EWRAM_BSS TextScreen gScreen;
+RIX_EWRAM_BSS bench::MixPage gMixCopy;
 
 // TM0 counts system clocks and TM1 counts TM0's overflows: a 32-bit count of ARM cycles.
 void StartTimer() {

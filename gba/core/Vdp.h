@@ -10,15 +10,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if __has_include("Platform.h")
-#include "Platform.h"
-#endif
-#ifndef RIX_IWRAM_CODE
-#define RIX_IWRAM_CODE
-#endif
-#ifndef RIX_ROM_CODE
-#define RIX_ROM_CODE
-#endif
+#include "core/Platform.h"
+
 // Drawing lines is the host's reference renderer; the GBA shows games through its tile layer
 // and draws lines only in the benchmark image, so this code need not take IWRAM.
 #ifndef RIX_VDP_DRAW
