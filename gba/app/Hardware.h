@@ -108,4 +108,14 @@ inline constexpr std::uint16_t kKeyR = emu::kGbaR;
 inline constexpr std::uint16_t kKeyL = emu::kGbaL;
 inline constexpr std::uint16_t kKeyMask = 0x03FF;
 
+// TM0 counting system clocks and TM1 its overflows, both from 0: a 32-bit count of ARM cycles.
+inline void StartCycleCount() {
+    Reg<std::uint16_t>(kTm0cntH) = 0;
+    Reg<std::uint16_t>(kTm1cntH) = 0;
+    Reg<std::uint16_t>(kTm0cntL) = 0;
+    Reg<std::uint16_t>(kTm1cntL) = 0;
+    Reg<std::uint16_t>(kTm1cntH) = kTimerEnable | kTimerCascade;
+    Reg<std::uint16_t>(kTm0cntH) = kTimerEnable;
+}
+
 } // namespace rix::gba::hw

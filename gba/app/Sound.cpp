@@ -217,12 +217,7 @@ void StartSound() {
     hw::Reg<std::uint16_t>(hw::kSound3cntH) = hw::kWaveFull;
     gSound = SoundState{};
     // The clock for the wave channel's position.
-    hw::Reg<std::uint16_t>(hw::kTm0cntH) = 0;
-    hw::Reg<std::uint16_t>(hw::kTm1cntH) = 0;
-    hw::Reg<std::uint16_t>(hw::kTm0cntL) = 0;
-    hw::Reg<std::uint16_t>(hw::kTm1cntL) = 0;
-    hw::Reg<std::uint16_t>(hw::kTm1cntH) = hw::kTimerEnable | hw::kTimerCascade;
-    hw::Reg<std::uint16_t>(hw::kTm0cntH) = hw::kTimerEnable;
+    hw::StartCycleCount();
 }
 
 void UpdateSound(const Psg& psg) {

@@ -35,12 +35,7 @@ RIX_EWRAM_BSS bench::MixPage gMixCopy;
 
 // TM0 counts system clocks and TM1 counts TM0's overflows: a 32-bit count of ARM cycles.
 void StartTimer() {
-    hw::Reg<std::uint16_t>(hw::kTm0cntH) = 0;
-    hw::Reg<std::uint16_t>(hw::kTm1cntH) = 0;
-    hw::Reg<std::uint16_t>(hw::kTm0cntL) = 0;
-    hw::Reg<std::uint16_t>(hw::kTm1cntL) = 0;
-    hw::Reg<std::uint16_t>(hw::kTm1cntH) = hw::kTimerEnable | hw::kTimerCascade;
-    hw::Reg<std::uint16_t>(hw::kTm0cntH) = hw::kTimerEnable;
+    hw::StartCycleCount();
 }
 
 std::uint32_t StopTimer() {
