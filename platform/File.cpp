@@ -379,8 +379,7 @@ PathLock PathLock::Acquire(const std::string& path, int waitMs) {
             ::close(fd); // renamed away or removed while we waited: lock what is there now
             continue;
         }
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        PathLock lock;
+        PathLock lock; // O_NONBLOCK stays: it means nothing to a regular file's reads
         lock.fd_ = fd;
         lock.created_ = created;
         lock.path_ = path;
