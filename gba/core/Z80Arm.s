@@ -158,6 +158,21 @@
     str     r2, [r11, #S_CYCLES + 4]
     .endm
 
+@ Calls the C function whose address is in `fn` with the pointer at [r11 + ctx] in r0 (r1, r2
+@ as they are), on the real stack; r4-r11 survive the call by its rules, r12 and lr are kept here.
+    .macro  CALL_C fn, ctx
+    str     r12, [r11, #O_SAVE12]
+    str     lr, [r11, #O_SAVELR]
+    ldr     sp, [r11, #O_SAVESP]
+    mov     r12, \fn
+    ldr     r0, [r11, #\ctx]
+    mov     lr, pc
+    bx      r12
+    ldr     sp, =z80_ops
+    ldr     lr, [r11, #O_SAVELR]
+    ldr     r12, [r11, #O_SAVE12]
+    .endm
+
 @ After a callback: with something needing attention, push the budget down (once).
     .macro  ATTENTION_CHECK
     ldrb    r0, [r11, #O_ATTENTION]
@@ -492,16 +507,8 @@ line_end:
     FLUSH_CYCLES
     str     r5, [r11, #O_RUNBUDGET]
     str     r5, [r11, #O_CYCLESLEFT]
-    str     r12, [r11, #O_SAVE12]
-    str     lr, [r11, #O_SAVELR]
-    ldr     sp, [r11, #O_SAVESP]
-    ldr     r0, [r11, #O_LINECTX]
     ldr     r1, [r11, #O_LINEHOOK]
-    mov     lr, pc
-    bx      r1
-    ldr     sp, =z80_ops
-    ldr     lr, [r11, #O_SAVELR]
-    ldr     r12, [r11, #O_SAVE12]
+    CALL_C  r1, O_LINECTX
     ldr     r0, [r11, #O_LINESLEFT]
     cmp     r0, #0
     beq     run_end
@@ -1218,20 +1225,9 @@ port_out:
     cmp     r0, #0
     moveq   pc, r3
     str     r3, [r11, #O_SAVE2]
-    str     r12, [r11, #O_SAVE12]
-    str     lr, [r11, #O_SAVELR]
-    ldr     sp, [r11, #O_SAVESP]
-    mov     r12, r0
-    ldr     r0, [r11, #O_PORTCTX]
     and     r2, r2, #0xFF
-    mov     lr, pc
-    bx      r12
-port_blind_back:
-    ldr     sp, =z80_ops
-    ldr     lr, [r11, #O_SAVELR]
-    ldr     r12, [r11, #O_SAVE12]
+    CALL_C  r0, O_PORTCTX
     ATTENTION_CHECK
-    ldr     r0, [r11, #O_SAVE0]
     ldr     pc, [r11, #O_SAVE2]
 port_in:
     ldrb    r0, [r11, #O_PORTSBLIND]
@@ -1242,16 +1238,12 @@ port_in:
     moveq   r0, #0xFF
     moveq   pc, r3
     str     r3, [r11, #O_SAVE2]
-    str     r12, [r11, #O_SAVE12]
-    str     lr, [r11, #O_SAVELR]
-    ldr     sp, [r11, #O_SAVESP]
-    mov     r12, r0
-    ldr     r0, [r11, #O_PORTCTX]
-    mov     lr, pc
-    bx      r12
+    CALL_C  r0, O_PORTCTX
     and     r0, r0, #0xFF
     str     r0, [r11, #O_SAVE0]
-    b       port_blind_back
+    ATTENTION_CHECK
+    ldr     r0, [r11, #O_SAVE0]
+    ldr     pc, [r11, #O_SAVE2]
 
 op_out_n_a:                             @ OUT (n),A: MEMPTR = A, n + 1
     IMM8    r0
