@@ -40,7 +40,6 @@ void Vdp::Reset() {
     readBuffer_ = 0;
     firstByte_ = 0;
     latch_ = false;
-    spriteTable_ = SpriteAttributeTable();
     ForgetLineSprites();
 }
 
@@ -60,7 +59,7 @@ void Vdp::WriteControl(uint8_t value) {
     }
     latch_ = false;
     address_ = static_cast<uint16_t>(((value & 0x3F) << 8) | firstByte_);
-    if (static_cast<unsigned>(address_) < spriteTable_ + kSpriteCount * 4u) {
+    if (static_cast<unsigned>(address_) < SpriteAttributeTable() + kSpriteCount * 4u) {
         // Data written from here on may reach the sprite attribute table.
         ++spriteTableWrites_;
     }
@@ -69,7 +68,6 @@ void Vdp::WriteControl(uint8_t value) {
         regs_[index] = firstByte_ & kVdpRegisters[index].mask;
         if (index == 1 || index == 5) {
             ++spriteTableWrites_; // sprite size, magnification or the table's place
-            spriteTable_ = SpriteAttributeTable();
         }
     } else if (!(value & 0x40)) {
         // Read setup: the chip fetches ahead so the first data read already has its byte.
@@ -356,17 +354,15 @@ RIX_ALWAYS_INLINE void Vdp::LineStatus(const SpriteLine& selection, bool coincid
 
 void Vdp::SpriteStatusLine(int line, bool coincidence) {
     // Line by line, the marks are made at line 0 and serve while the table stays as it was.
-    if (!(linesMarked_ && markedAtWrites_ == spriteTableWrites_) && line == 0) {
+    bool fresh = linesMarked_ && markedAtWrites_ == spriteTableWrites_;
+    if (!fresh && line == 0) {
         memset(lineSprites_, 0, sizeof lineSprites_);
         markedLast_ = static_cast<uint8_t>(MarkSprites());
         markedAtWrites_ = spriteTableWrites_;
-        linesMarked_ = true;
+        linesMarked_ = fresh = true;
     }
-    if (linesMarked_ && markedAtWrites_ == spriteTableWrites_) {
-        LineStatus(SpritesOfMask(line, lineSprites_[line], markedLast_), coincidence);
-    } else {
-        LineStatus(SelectSprites(line), coincidence);
-    }
+    LineStatus(fresh ? SpritesOfMask(line, lineSprites_[line], markedLast_) : SelectSprites(line),
+               coincidence);
 }
 
 namespace {

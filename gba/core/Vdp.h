@@ -225,7 +225,6 @@ private:
     // The sprites covering each active line (bit n: sprite n): FrameSpriteStatus's bookkeeping,
     // all 0 between two of its calls; with kPerLine, the marks SpriteStatusLine keeps.
     uint32_t lineSprites_[kActiveLines] = {};
-    uint16_t spriteTable_ = 0; // SpriteAttributeTable(), for WriteData
     uint32_t spriteTableWrites_ = 0;
     uint32_t markedAtWrites_ = 0; // spriteTableWrites_ when lineSprites_ was marked
     bool linesMarked_ = false;
