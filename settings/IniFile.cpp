@@ -82,6 +82,18 @@ std::string_view WithoutByteOrderMark(std::string_view text) {
     return text.substr(0, kMark.size()) == kMark ? text.substr(kMark.size()) : text;
 }
 
+// A file's whole text from where it is open.
+std::string ReadFileText(File& file) {
+    std::string text(static_cast<std::size_t>(file.Size()), '\0');
+    text.resize(file.ReadSome(text.data(), text.size()));
+    // A file that grew since its size was taken is read to its end.
+    char chunk[4096];
+    while (std::size_t got = file.ReadSome(chunk, sizeof chunk)) {
+        text.append(chunk, got);
+    }
+    return text;
+}
+
 } // namespace
 
 TMemIniFile::TMemIniFile(const std::string& fileName, SettingsSharing sharing)
@@ -121,17 +133,6 @@ TMemIniFile::TMemIniFile(const std::string& fileName, SettingsSharing sharing)
         throw NotASettingsFile(fileName);
     }
     LoadText(settings);
-}
-
-std::string TMemIniFile::ReadFileText(File& file) const {
-    std::string text(static_cast<std::size_t>(file.Size()), '\0');
-    text.resize(file.ReadSome(text.data(), text.size()));
-    // A file that grew since its size was taken is read to its end.
-    char chunk[4096];
-    while (std::size_t got = file.ReadSome(chunk, sizeof chunk)) {
-        text.append(chunk, got);
-    }
-    return text;
 }
 
 std::unique_ptr<TMemIniFile> TMemIniFile::FromText(const std::string& fileName,

@@ -111,7 +111,6 @@ private:
     struct LoadTag {};
     TMemIniFile(const std::string& fileName, LoadTag) : TCustomIniFile(fileName) {}
     void LoadText(std::string_view text);
-    std::string ReadFileText(File& file) const;
     void Replay(const std::vector<Change>& changes);
     void WriteDocument(const std::string& text, bool locked);
     Section& AppendSection(std::string_view name);
