@@ -80,10 +80,10 @@ int Run(int argc, char** argv) {
 
     const std::uint32_t expected = bench::RunMixOnce(*std::make_unique<rix::emu::Machine>());
     std::printf("Z80 mix on the machine (the Z80 and RAM in IWRAM, the rest in EWRAM), %d frames "
-                "of %d lines x %d cycles, each "
-                "line followed by the video chip's line (sound chip not clocked, as on the "
-                "GBA); "
-                "timer overhead %u ARM cycles (taken off)\n",
+                "of %d lines x %d cycles, nothing drawn, run as the cartridge program runs "
+                "them: in blocks of lines between the machine's events, each block followed by "
+                "its lines' work (sound chip not clocked, as on the GBA); timer overhead %u ARM "
+                "cycles (taken off)\n",
                 bench::kFrames, bench::kFrameLines, bench::kLineCycles,
                 unsigned(Field(gba, offsetof(bench::Results, timerOverhead))));
     const std::uint32_t z80 = Field(gba, offsetof(bench::Results, z80Cycles));
@@ -98,8 +98,8 @@ int Run(int argc, char** argv) {
     const std::uint32_t cpuZ80 = Field(gba, offsetof(bench::Results, cpuZ80Cycles));
     const std::uint32_t cpuArm = Field(gba, offsetof(bench::Results, cpuArmCycles));
     const double cpuPerCycle = cpuZ80 != 0 ? double(cpuArm) / cpuZ80 : 0.0;
-    std::printf("  the Z80 alone (its lines run by RunLines with nothing behind them: no video "
-                "chip lines or interrupt checks): %u Z80 cycles in %u ARM cycles: %.3f ARM cycles "
+    std::printf("  the Z80 alone (the same blocks of lines run by RunLines with nothing behind "
+                "them: no video chip lines or interrupt checks): %u Z80 cycles in %u ARM cycles: %.3f ARM cycles "
                 "per Z80 cycle; target 3.0, "
                 "ratio %.2f\n",
                 unsigned(cpuZ80), unsigned(cpuArm), cpuPerCycle, cpuPerCycle / 3.0);

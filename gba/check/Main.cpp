@@ -154,7 +154,7 @@ void RunProgram(const rix::check::ProgramHeader& header) {
 // The lockstep: each machine's renderer keeps the Z80's state behind every line.
 class LineStates final : public rix::emu::VideoRenderer {
 public:
-    explicit LineStates(const Z80& cpu) : cpu_(cpu) {}
+    explicit LineStates(const Z80& cpu) : VideoRenderer(true), cpu_(cpu) {}
     void Line(const rix::emu::Vdp&, int line) override { states[line] = cpu_.State(); }
     Z80State states[rix::emu::Machine::kLinesPerFrame];
 

@@ -267,12 +267,48 @@ size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sam
         sampleRate_ = sampleRate;
         samplesDone_ = sampleClocks_ * sampleRate / Psg::kClockHz;
     }
-    frameRun_ = FrameRun{&renderer, samples, sampleRate, sound, 0, 0};
+    frameRun_ = FrameRun{&renderer, samples, sampleRate, sound, 0, 0, 1};
     RIX_PROFILE_BEGIN(Cpu);
-    overrun_ = cpu_->RunLines(kLinesPerFrame, lineCycles_, overrun_, EndLine, this);
+    if (renderer.DrawsLines() || sound || soundClocked_ ||
+        collision_ == CollisionMode::kPrecise) {
+        overrun_ = cpu_->RunLines(kLinesPerFrame, lineCycles_, overrun_, EndLine, this);
+    } else {
+        // Nothing the machine does behind these lines reaches the CPU: no line is drawn, the
+        // status changes only at line 192, the sound chip is only written. So the lines
+        // between those events run as one, each block followed by its lines' work in turn.
+        // The CPU stops where it would have stopped at the block's last line, so the frame
+        // ends in the same state as one run line by line.
+        for (const int lines : kLineBlocks) {
+            frameRun_.blockLines = lines;
+            overrun_ = cpu_->RunLines(1, lines * lineCycles_, overrun_, EndBlock, this);
+        }
+    }
     RIX_PROFILE_END(Cpu);
     ++frames_;
     return frameRun_.written;
+}
+
+void Machine::EndBlock(void* context) {
+    // EndLine's work for each line of the block, where it does anything: the blocks end where
+    // the events are, so only a block's last line can be the one behind which the renderer
+    // takes the frame or the chip raises F. No line is drawn, the sound chip is not clocked.
+    RIX_PROFILE_BEGIN(Other);
+    auto& m = *static_cast<Machine*>(context);
+    FrameRun& run = m.frameRun_;
+    run.line += run.blockLines;
+    const int last = run.line - 1;
+    if (last == Vdp::kActiveLines - 1) {
+        RIX_PROFILE_BEGIN(Video);
+        run.renderer->Frame(m.vdp_);
+        RIX_PROFILE_END(Video);
+    }
+    RIX_PROFILE_BEGIN(Status);
+    m.vdp_.ScanLine(last);
+    RIX_PROFILE_END(Status);
+    m.UpdateNmi();
+    m.sampleClocks_ += uint64_t{kSoundClocksPerLine} * run.blockLines;
+    m.sampleRate_ = 0;
+    RIX_PROFILE_END(Other);
 }
 
 void Machine::EndLine(void* context) {

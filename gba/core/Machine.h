@@ -106,6 +106,11 @@ public:
     // The sound chip advances by the real machine's frame whatever the cycle count: a game
     // given more cycles a line runs faster, its music does not.
     static constexpr uint32_t kSoundClocksPerLine = kRealLineCycles;
+    // The blocks of lines RunFrame runs the CPU in when no line's work can reach it: the
+    // active display (the renderer's Frame behind it), line 192 (the vertical interrupt behind
+    // it), the rest.
+    static constexpr int kLineBlocks[] = {Vdp::kActiveLines, 1,
+                                          kLinesPerFrame - Vdp::kActiveLines - 1};
     // The most samples RunFrame writes at `rate` Hz.
     static constexpr size_t MaxSamplesPerFrame(uint32_t rate) {
         return static_cast<size_t>(uint64_t{rate} * kRealLineCycles * kLinesPerFrame /
@@ -137,7 +142,11 @@ public:
 
     // Runs one frame: kLinesPerFrame lines of LineCycles() Z80 cycles, each followed by the
     // video chip's line (the renderer's Line for every line, its Frame after line 191, then
-    // the chip's status and timing) and kSoundClocksPerLine sound-chip clocks. With `samples`
+    // the chip's status and timing) and kSoundClocksPerLine sound-chip clocks. When no line's
+    // work can reach the CPU before the next event (a renderer of whole frames, the status
+    // worked out once a frame, the sound chip not clocked), the CPU runs the lines up to each
+    // event in one go and their work follows: the same frame, for a fraction of the cost of
+    // stopping the CPU on every line. With `samples`
     // non-null the sound chip's output is written there at `sampleRate` Hz (at most
     // MaxSamplesPerFrame) and the count is returned; otherwise the chip is only clocked (see
     // SetSoundClocked) and 0 is returned.
@@ -172,6 +181,8 @@ private:
     RIX_IWRAM_CODE void UpdateNmi();
     // What the machine does behind each line of RunFrame (the Z80's line hook).
     RIX_IWRAM_CODE static void EndLine(void* context);
+    // The same behind a block of lines run as one (kLineBlocks).
+    static void EndBlock(void* context);
 
     // The frame RunFrame is running, for EndLine.
     struct FrameRun {
@@ -181,6 +192,7 @@ private:
         bool sound = false;
         int line = 0;
         size_t written = 0;
+        int blockLines = 1; // lines the CPU ran since EndBlock was last called
     };
     FrameRun frameRun_;
 

@@ -47,7 +47,7 @@ const std::vector<std::uint8_t>& TestImage() {
 // The line renderer, and the whole picture again from the tables at the end of the display.
 class HostGame::Renderer final : public rix::emu::VideoRenderer {
 public:
-    explicit Renderer(HostGame& game) : game_(game) {}
+    explicit Renderer(HostGame& game) : VideoRenderer(true), game_(game) {}
     void Line(const rix::emu::Vdp& vdp, int line) override {
         if (line < rix::emu::Vdp::kActiveLines) {
             vdp.DrawLine(line, game_.picture_.data() + std::size_t(line) * rix::emu::Vdp::kWidth);

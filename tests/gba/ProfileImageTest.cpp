@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "FrameProfile.h"
@@ -44,8 +45,8 @@ TEST(ProfileImage, CountsEveryPartOfTheExamplesFrames) {
     EXPECT_EQ(all, f.span);
     // At most one emulated frame per GBA frame: the span covers the frames it counted.
     EXPECT_GE(f.span, (scenario.frames - 1) * kArmCyclesPerGbaFrame);
-    // Each line marks its Run and its ScanLine, each frame its Frame and its wait.
-    EXPECT_GE(f.switches, scenario.frames * (4 * emu::Machine::kLinesPerFrame + 4));
+    // Each block of lines marks its Run and its ScanLine, each frame its Frame and its wait.
+    EXPECT_GE(f.switches, scenario.frames * (4 * std::size(emu::Machine::kLineBlocks) + 4));
 }
 
 } // namespace

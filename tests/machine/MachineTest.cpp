@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Machine.h"
@@ -304,6 +305,68 @@ TEST(MachineTiming, SoundKeepsRealTimeWhateverTheCycleCount) {
     }
     // 60 frames of 262 x 228 clocks at 3,579,545 Hz: 1.0015 s.
     EXPECT_EQ(total, std::size_t{60} * 262 * 228 * 44100 / 3579545);
+}
+
+// What a renderer's Frame is shown: the video memory and registers after line 191.
+class FrameSeen final : public VideoRenderer {
+public:
+    explicit FrameSeen(bool drawsLines) : VideoRenderer(drawsLines) {}
+    void Line(const Vdp& vdp, int line) override { vdp.DrawLine(line, picture.data()); }
+    void Frame(const Vdp& vdp) override {
+        vram.assign(vdp.Vram(), vdp.Vram() + Vdp::kVramSize);
+        for (int r = 0; r < 8; ++r) {
+            vram.push_back(vdp.Register(r));
+        }
+    }
+    Bytes picture = Bytes(Vdp::kWidth);
+    Bytes vram;
+};
+
+// Behind a renderer of whole frames the CPU runs the lines between the machine's events as
+// blocks; every frame must end as it does line by line, and Frame see the same tables.
+TEST(MachineTiming, LinesRunAsBlocksEndEachFrameAsLineByLine) {
+    struct Case {
+        const char* name;
+        Bytes rom;
+        std::vector<std::pair<int, std::uint16_t>> presses; // from frame, keys held 6 frames
+        int frames;
+    };
+    const Case cases[] = {
+        {"the example", ReadFile(std::string(RIX_SOURCE_DIR) + "/resources/examples/hello.col"),
+         {}, 120},
+        {"suitecv, drop shadow", TestProgram("suitecv.rom"),
+         {{301, kGbaDown}, {341, kGbaA}, {381, kGbaA}}, 600},
+        {"zombnear, play", TestProgram("zombnear.rom"), {{601, kGbaA}}, 900},
+    };
+    for (const Case& c : cases) {
+        Console blocks(c.rom);
+        Console lines(c.rom);
+        blocks.machine->SetSoundClocked(false);
+        lines.machine->SetSoundClocked(false);
+        for (int frame = 1; frame <= c.frames; ++frame) {
+            std::uint16_t keys = 0;
+            for (const auto& [from, held] : c.presses) {
+                keys |= frame >= from && frame < from + 6 ? held : 0;
+            }
+            blocks.machine->SetKeys(keys);
+            lines.machine->SetKeys(keys);
+            FrameSeen wholeFrames(false);
+            FrameSeen eachLine(true);
+            blocks.machine->RunFrame(wholeFrames);
+            lines.machine->RunFrame(eachLine);
+            ASSERT_EQ(wholeFrames.vram, eachLine.vram) << c.name << ", frame " << frame;
+            const Machine& b = *blocks.machine;
+            const Machine& l = *lines.machine;
+            ASSERT_TRUE(b.Cpu().State() == l.Cpu().State()) << c.name << ", frame " << frame;
+            ASSERT_EQ(b.Cpu().ElapsedCycles(), l.Cpu().ElapsedCycles()) << c.name << ", " << frame;
+            ASSERT_EQ(std::memcmp(b.Ram(), l.Ram(), Machine::kRamSize), 0) << c.name << ", " << frame;
+            ASSERT_EQ(std::memcmp(b.Video().Vram(), l.Video().Vram(), Vdp::kVramSize), 0)
+                << c.name << ", frame " << frame;
+            ASSERT_EQ(b.Video().PeekStatus(), l.Video().PeekStatus()) << c.name << ", " << frame;
+            ASSERT_EQ(b.NmiCount(), l.NmiCount()) << c.name << ", frame " << frame;
+        }
+        EXPECT_GT(blocks.machine->NmiCount(), std::uint32_t(c.frames) / 2) << c.name;
+    }
 }
 
 // --- Real programs ---------------------------------------------------------------------------

@@ -113,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Programs, VideoGolden, ::testing::ValuesIn(kShots),
 // again from the chip as it stands then, as a renderer of whole frames does.
 class LinesAndWholeFrame final : public VideoRenderer {
 public:
+    LinesAndWholeFrame() : VideoRenderer(true) {}
     void Line(const Vdp& vdp, int line) override {
         if (line < Vdp::kActiveLines) {
             vdp.DrawLine(line, lines.data() + line * Vdp::kWidth);
