@@ -332,10 +332,14 @@ TEST(MachineTiming, LinesRunAsBlocksEndEachFrameAsLineByLine) {
         int frames;
     };
     const Case cases[] = {
-        {"the example", ReadFile(std::string(RIX_SOURCE_DIR) + "/resources/examples/hello.col"),
-         {}, 120},
-        {"suitecv, drop shadow", TestProgram("suitecv.rom"),
-         {{301, kGbaDown}, {341, kGbaA}, {381, kGbaA}}, 600},
+        {"the example",
+         ReadFile(std::string(RIX_SOURCE_DIR) + "/resources/examples/hello.col"),
+         {},
+         120},
+        {"suitecv, drop shadow",
+         TestProgram("suitecv.rom"),
+         {{301, kGbaDown}, {341, kGbaA}, {381, kGbaA}},
+         600},
         {"zombnear, play", TestProgram("zombnear.rom"), {{601, kGbaA}}, 900},
     };
     for (const Case& c : cases) {
@@ -359,7 +363,8 @@ TEST(MachineTiming, LinesRunAsBlocksEndEachFrameAsLineByLine) {
             const Machine& l = *lines.machine;
             ASSERT_TRUE(b.Cpu().State() == l.Cpu().State()) << c.name << ", frame " << frame;
             ASSERT_EQ(b.Cpu().ElapsedCycles(), l.Cpu().ElapsedCycles()) << c.name << ", " << frame;
-            ASSERT_EQ(std::memcmp(b.Ram(), l.Ram(), Machine::kRamSize), 0) << c.name << ", " << frame;
+            ASSERT_EQ(std::memcmp(b.Ram(), l.Ram(), Machine::kRamSize), 0)
+                << c.name << ", " << frame;
             ASSERT_EQ(std::memcmp(b.Video().Vram(), l.Video().Vram(), Vdp::kVramSize), 0)
                 << c.name << ", frame " << frame;
             ASSERT_EQ(b.Video().PeekStatus(), l.Video().PeekStatus()) << c.name << ", " << frame;
