@@ -99,7 +99,8 @@ int Run(int argc, char** argv) {
     const std::uint32_t cpuArm = Field(gba, offsetof(bench::Results, cpuArmCycles));
     const double cpuPerCycle = cpuZ80 != 0 ? double(cpuArm) / cpuZ80 : 0.0;
     std::printf("  the Z80 alone (the same blocks of lines run by RunLines with nothing behind "
-                "them: no video chip lines or interrupt checks): %u Z80 cycles in %u ARM cycles: %.3f ARM cycles "
+                "them: no video chip lines or interrupt checks): %u Z80 cycles in %u ARM cycles: "
+                "%.3f ARM cycles "
                 "per Z80 cycle; target 3.0, "
                 "ratio %.2f\n",
                 unsigned(cpuZ80), unsigned(cpuArm), cpuPerCycle, cpuPerCycle / 3.0);

@@ -150,8 +150,8 @@ inline void RunMixCpuOnly(rix::emu::Machine& machine) {
     int overrun = 0;
     for (int frame = 0; frame < kFrames; ++frame) {
         for (const int lines : rix::emu::Machine::kLineBlocks) {
-            overrun = machine.Cpu().RunLines(1, lines * kLineCycles, overrun,
-                                             NothingBehindTheLines, nullptr);
+            overrun = machine.Cpu().RunLines(1, lines * kLineCycles, overrun, NothingBehindTheLines,
+                                             nullptr);
         }
     }
 }

@@ -269,8 +269,7 @@ size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sam
     }
     frameRun_ = FrameRun{&renderer, samples, sampleRate, sound, 0, 0, 1};
     RIX_PROFILE_BEGIN(Cpu);
-    if (renderer.DrawsLines() || sound || soundClocked_ ||
-        collision_ == CollisionMode::kPrecise) {
+    if (renderer.DrawsLines() || sound || soundClocked_ || collision_ == CollisionMode::kPrecise) {
         overrun_ = cpu_->RunLines(kLinesPerFrame, lineCycles_, overrun_, EndLine, this);
     } else {
         // Nothing the machine does behind these lines reaches the CPU: no line is drawn, the
