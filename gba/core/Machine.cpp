@@ -87,6 +87,8 @@ void Machine::Load(const MachineConfig& config) {
     cpu_->SetMemoryCallbacks(this, MemoryRead, nullptr);
     cpu_->SetPortCallbacks(this, PortRead, PortWrite);
     cpu_->SetPortsBlind(true); // the chips never look at the CPU
+    // The video chip's data port, the busiest of all, written without a call.
+    cpu_->SetStreamPort(kPortGroupMask | 1, kPortVideo, vdp_.DataPort());
     Reset();
 }
 

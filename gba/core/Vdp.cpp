@@ -7,6 +7,7 @@ namespace rix::emu {
 namespace {
 
 constexpr uint16_t kAddressMask = 0x3FFF;
+static_assert(Vdp::kDirtyBlockSize == StreamPort::kBlockSize);
 constexpr uint8_t kR0M3 = 0x02;
 constexpr uint8_t kR1M1 = 0x10;
 constexpr uint8_t kR1M2 = 0x08;
@@ -35,11 +36,9 @@ void Vdp::Reset() {
     memset(vram_, 0, sizeof vram_);
     memset(dirty_, 0xFF, sizeof dirty_);
     memset(regs_, 0, sizeof regs_);
-    address_ = 0;
+    data_ = StreamPortState{};
     status_ = 0;
-    readBuffer_ = 0;
     firstByte_ = 0;
-    latch_ = false;
     ForgetLineSprites();
 }
 
@@ -49,17 +48,17 @@ void Vdp::ForgetLineSprites() {
 }
 
 void Vdp::WriteControl(uint8_t value) {
-    if (!latch_) {
+    if (!data_.pending) {
         // The low address byte takes effect at once; a status read or data access before the
         // second byte starts the sequence over.
         firstByte_ = value;
-        address_ = static_cast<uint16_t>((address_ & 0x3F00) | value);
-        latch_ = true;
+        data_.address = static_cast<uint16_t>((data_.address & 0x3F00) | value);
+        data_.pending = true;
         return;
     }
-    latch_ = false;
-    address_ = static_cast<uint16_t>(((value & 0x3F) << 8) | firstByte_);
-    if (static_cast<unsigned>(address_) < SpriteAttributeTable() + kSpriteCount * 4u) {
+    data_.pending = false;
+    data_.address = static_cast<uint16_t>(((value & 0x3F) << 8) | firstByte_);
+    if (static_cast<unsigned>(data_.address) < SpriteAttributeTable() + kSpriteCount * 4u) {
         // Data written from here on may reach the sprite attribute table.
         ++spriteTableWrites_;
     }
@@ -71,30 +70,25 @@ void Vdp::WriteControl(uint8_t value) {
         }
     } else if (!(value & 0x40)) {
         // Read setup: the chip fetches ahead so the first data read already has its byte.
-        readBuffer_ = vram_[address_];
-        address_ = (address_ + 1) & kAddressMask;
+        data_.last = vram_[data_.address];
+        data_.address = (data_.address + 1) & kAddressMask;
     }
 }
 
 void Vdp::WriteData(uint8_t value) {
-    latch_ = false;
-    vram_[address_] = value;
-    const unsigned block = address_ / kDirtyBlockSize;
-    dirty_[block >> 3] |= static_cast<uint8_t>(1u << (block & 7));
-    readBuffer_ = value;
-    address_ = (address_ + 1) & kAddressMask;
+    DataPort().Write(value);
 }
 
 uint8_t Vdp::ReadData() {
-    latch_ = false;
-    const uint8_t value = readBuffer_;
-    readBuffer_ = vram_[address_];
-    address_ = (address_ + 1) & kAddressMask;
+    data_.pending = false;
+    const uint8_t value = data_.last;
+    data_.last = vram_[data_.address];
+    data_.address = (data_.address + 1) & kAddressMask;
     return value;
 }
 
 uint8_t Vdp::ReadStatus() {
-    latch_ = false;
+    data_.pending = false;
     const uint8_t value = status_;
     status_ &= kStatusSpriteNumber;
     return value;

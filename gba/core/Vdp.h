@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include "core/Platform.h"
+#include "core/StreamPort.h"
 
 // Drawing lines is the host's reference renderer; the GBA shows games through its tile layer
 // and draws lines only in the benchmark image, so this code need not take IWRAM.
@@ -121,7 +122,10 @@ public:
     RIX_IWRAM_CODE void WriteControl(uint8_t value);
     // Data port write: stores at the address, advances it (wrapping at 16 KiB), and leaves the
     // byte in the read-ahead buffer, as the chip does. Resets the control latch.
-    RIX_IWRAM_CODE void WriteData(uint8_t value);
+    void WriteData(uint8_t value);
+    // The data port's writes, for a CPU wired to the port directly (the machine's is, so
+    // WriteData itself needs no place in IWRAM): the same as WriteData.
+    StreamPort DataPort() { return StreamPort{&data_, vram_, dirty_, kVramSize - 1}; }
     // Data port read: returns the read-ahead buffer, refills it from the address and advances.
     // Resets the control latch.
     RIX_IWRAM_CODE uint8_t ReadData();
@@ -156,7 +160,7 @@ public:
 
     uint8_t Register(int index) const { return regs_[index & 7]; }
     uint8_t PeekStatus() const { return status_; } // does not clear anything
-    uint16_t Address() const { return address_; }
+    uint16_t Address() const { return data_.address; }
     const uint8_t* Vram() const { return vram_; }
     Mode CurrentMode() const;
     bool DisplayEnabled() const { return regs_[1] & 0x40; }
@@ -216,11 +220,11 @@ private:
     uint8_t vram_[kVramSize]{};
     uint8_t dirty_[kDirtyMapSize]{};
     uint8_t regs_[8]{};
-    uint16_t address_ = 0;
+    // The address, the read-ahead buffer and the control latch (pending: the first control
+    // byte is in, waiting for its partner), as the data port's writes change them.
+    StreamPortState data_;
     uint8_t status_ = 0;
-    uint8_t readBuffer_ = 0;
     uint8_t firstByte_ = 0; // the control byte waiting for its partner
-    bool latch_ = false;    // true once the first control byte is in
     SpriteStatus spriteStatus_ = SpriteStatus::kPerLine;
     // The sprites covering each active line (bit n: sprite n): FrameSpriteStatus's bookkeeping,
     // all 0 between two of its calls; with kPerLine, the marks SpriteStatusLine keeps.

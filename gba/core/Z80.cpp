@@ -533,6 +533,10 @@ RIX_Z80_PORTS uint8_t Z80::PortIn(unsigned port, uint16_t pc, int left, unsigned
 
 RIX_Z80_PORTS void Z80::PortOut(unsigned port, unsigned value, uint16_t pc, int left,
                                 unsigned refresh) {
+    if ((port & streamMask_) == streamMatch_) {
+        stream_.Write(static_cast<uint8_t>(value));
+        return;
+    }
     Sync(pc, left, refresh);
     if (portWrite_ != nullptr) {
         portWrite_(portContext_, static_cast<uint16_t>(port), static_cast<uint8_t>(value));
@@ -1980,6 +1984,8 @@ done:
 #if RIX_Z80_ARM
 // The offsets Z80Arm.s uses, from the page tables (its r11) to each field.
 extern "C" void rix_z80_arm_layout_check() {
+    using rix::emu::StreamPort;
+    using rix::emu::StreamPortState;
     using rix::emu::Z80;
     using rix::emu::Z80State;
     constexpr auto kTables = offsetof(Z80, readPages_);
@@ -2006,6 +2012,14 @@ extern "C" void rix_z80_arm_layout_check() {
         offsetof(Z80, fetchStart_) - kTables == 808 && offsetof(Z80, pcBase_) - kTables == 1064 &&
         offsetof(Z80, regionStart_) - kTables == 1068 &&
         offsetof(Z80, armSave_) - kTables == 1072 && sizeof(Z80::armSave_) == 96);
+    static_assert(offsetof(Z80, stream_) - kTables == 1172 &&
+                  offsetof(Z80, stream_) + offsetof(StreamPort, memory) - kTables == 1176 &&
+                  offsetof(Z80, stream_) + offsetof(StreamPort, marks) - kTables == 1180 &&
+                  offsetof(Z80, stream_) + offsetof(StreamPort, addressMask) - kTables == 1184 &&
+                  offsetof(Z80, streamMask_) - kTables == 1188 &&
+                  offsetof(Z80, streamMatch_) - kTables == 1189);
+    static_assert(offsetof(StreamPortState, address) == 0 && offsetof(StreamPortState, last) == 2 &&
+                  offsetof(StreamPortState, pending) == 3);
 }
 
 extern "C" int rix_z80_arm_step(rix::emu::Z80* cpu, int cycles) {

@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include "core/Platform.h"
+#include "core/StreamPort.h"
 
 #if RIX_Z80_ARM
 namespace rix::emu {
@@ -159,6 +160,14 @@ public:
     void SetPortsBlind(bool blind) {
         portsBlind_ = blind;
     }
+    // Writes to the ports whose low address byte ANDed with `mask` is `match` go into `port`
+    // (see StreamPort) instead of the write callback. The port's buffers must outlive the
+    // wiring; a port with no state takes the wiring away.
+    void SetStreamPort(uint8_t mask, uint8_t match, const StreamPort& port) {
+        stream_ = port;
+        streamMask_ = port.state != nullptr ? mask : 0;
+        streamMatch_ = port.state != nullptr ? match : 0xFF; // never matched when taken away
+    }
 
     // NMI: edge-triggered, taken once per rising edge even while interrupts are disabled.
     void SetNmiLine(bool asserted);
@@ -249,6 +258,10 @@ private:
     uintptr_t armSave_[24] = {}; // the ARM core's registers and scratch around calls
     bool portableOnly_ = false;
 #endif
+    // The port SetStreamPort wired, behind the ARM core's fields so that their offsets stay.
+    StreamPort stream_;
+    uint8_t streamMask_ = 0;
+    uint8_t streamMatch_ = 0xFF;
 };
 
 } // namespace rix::emu

@@ -82,6 +82,14 @@
     .equ    O_LINEHOOK, 1144
     .equ    O_LINECTX, 1148
     .equ    O_SAVE12, 1152
+    .equ    O_STREAM, 1172          @ StreamPort: state, memory, marks, addressMask
+    .equ    O_STREAMMEMORY, 1176
+    .equ    O_STREAMMARKS, 1180
+    .equ    O_STREAMADDRMASK, 1184  @ the word holding addressMask in its low half
+    .equ    O_STREAMMASK, 1188
+    .equ    O_STREAMMATCH, 1189
+    .equ    ST_ADDRESS, 0           @ StreamPortState
+    .equ    ST_LAST, 2              @ the byte last written, and pending behind it
     .equ    kObjectToTables, 48
 
     .equ    kAttention, 0x40000000
@@ -1218,16 +1226,47 @@ op_ret_\c:
 @ survive it). Other callbacks take the exact way (in ROM), with the state written back.
     .ltorg
 port_out:
+    str     r3, [r11, #O_SAVE2]
+    ldrb    r0, [r11, #O_STREAMMASK]
+    ldrb    r3, [r11, #O_STREAMMATCH]
+    and     r0, r0, r1
+    cmp     r0, r3
+    beq     stream_write
+    ldr     r3, [r11, #O_SAVE2]
     ldrb    r0, [r11, #O_PORTSBLIND]
     cmp     r0, #0
     ldreq   pc, =port_out_exact
     ldr     r0, [r11, #O_PORTWRITE]
     cmp     r0, #0
     moveq   pc, r3
-    str     r3, [r11, #O_SAVE2]
     and     r2, r2, #0xFF
     CALL_C  r0, O_PORTCTX
     ATTENTION_CHECK
+    ldr     pc, [r11, #O_SAVE2]
+
+@ The wired stream port (Z80::SetStreamPort), as StreamPort::Write does it: the byte in r2 at the
+@ address, which advances, the byte kept with pending cleared, the address's block marked.
+stream_write:
+    ldr     r0, [r11, #O_STREAM]
+    and     r2, r2, #0xFF
+    ldrh    r1, [r0, #ST_ADDRESS]
+    strh    r2, [r0, #ST_LAST]          @ last = the byte, pending = false
+    ldr     r3, [r11, #O_STREAMMEMORY]
+    strb    r2, [r3, r1]
+    ldr     r3, [r11, #O_STREAMADDRMASK]
+    add     r2, r1, #1
+    mov     r3, r3, lsl #16
+    and     r2, r3, r2, lsl #16
+    mov     r2, r2, lsr #16
+    strh    r2, [r0, #ST_ADDRESS]
+    ldr     r0, [r11, #O_STREAMMARKS]
+    mov     r1, r1, lsr #3              @ the block
+    and     r2, r1, #7
+    mov     r3, #1
+    mov     r2, r3, lsl r2
+    ldrb    r3, [r0, r1, lsr #3]
+    orr     r3, r3, r2
+    strb    r3, [r0, r1, lsr #3]
     ldr     pc, [r11, #O_SAVE2]
 port_in:
     ldrb    r0, [r11, #O_PORTSBLIND]

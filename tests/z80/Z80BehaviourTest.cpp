@@ -672,6 +672,43 @@ TEST(Z80Ports, CallbackMayRaiseNmi) {
     EXPECT_EQ(m.Word(m.cpu.State().sp), kCode + 2);
 }
 
+// A stream port takes the writes to its ports from every form of OUT, in order, and leaves the
+// rest to the callback; taken away, its ports are the callback's again.
+TEST(Z80Ports, StreamPortTakesItsPortsWrites) {
+    Z80TestMachine m;
+    m.Load(kCode, {
+                      0x3E, 0x11, 0xD3, 0xBE, // LD A,11h; OUT (BEh),A
+                      0xD3, 0xBF,             // OUT (BFh),A: another port of the chip
+                      0x0E, 0xBE, 0x3E, 0x22, // LD C,BEh; LD A,22h
+                      0xED, 0x79,             // OUT (C),A
+                      0x21, 0x00, 0x50,       // LD HL,5000h
+                      0x06, 0x02, 0xED, 0xB3, // LD B,2; OTIR
+                  });
+    m.Load(0x5000, {0x33, 0x44});
+    Start(m);
+    std::uint8_t memory[16] = {};
+    std::uint8_t marks[1] = {};
+    rix::emu::StreamPortState state{14, 0, true};
+    m.cpu.SetStreamPort(0xE1, 0xA0, {&state, memory, marks, 15});
+    m.cpu.Run(7 + 11 + 11 + 7 + 7 + 12 + 10 + 7 + 21 + 16);
+    EXPECT_EQ(memory[14], 0x11);
+    EXPECT_EQ(memory[15], 0x22);
+    EXPECT_EQ(memory[0], 0x33) << "the address wraps with the mask";
+    EXPECT_EQ(memory[1], 0x44);
+    EXPECT_EQ(state.address, 2);
+    EXPECT_EQ(state.last, 0x44);
+    EXPECT_FALSE(state.pending);
+    EXPECT_EQ(marks[0], 0x03) << "both blocks written";
+    EXPECT_EQ(m.ports, (std::vector<PortAccess>{{true, 0x11BF, 0x11, m.ports.at(0).cycle}}));
+
+    m.cpu.SetStreamPort(0xE1, 0xA0, {});
+    m.Load(0x6000, {0xD3, 0xBE});
+    Start(m, [](Z80State& s) { s.pc = 0x6000; });
+    m.cpu.Run(11);
+    ASSERT_EQ(m.ports.size(), 2u);
+    EXPECT_EQ(m.ports[1].port & 0xFF, 0xBE);
+}
+
 // --- state --------------------------------------------------------------------------------
 
 // A program that takes interrupts, loops and writes memory; a copy of the state (and memory)
