@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "settings/Schema.h"
+#include "settings/VersionApi.h"
 #include "ui/AnsiText.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Look.h"
@@ -96,6 +97,11 @@ QTableWidgetItem* MakeCell(const QString& text, bool editable) {
     return item.release(); // the table takes it
 }
 
+// "Version 0.9.7": the same in the banner and in the About box.
+std::string VersionLine() {
+    return FormatText(text::kVersionText, ShownVersion(OwnVersionInfoValues()));
+}
+
 // A dropped file that the open-file dialog's first filter would offer.
 bool IsRomFile(const QString& path) {
     const QFileInfo info(path);
@@ -130,7 +136,8 @@ TForm1::TForm1(BuildOptions buildOptions, QWidget* parent)
     layout()->activate();
     move(kWindowPosition);
 
-    // The banner panel: white, the picture drawn from its corner, the version over it.
+    // The banner panel: white, the picture drawn from its corner, the version over it, as the
+    // About box gives it.
     QPalette white = ui_->Panel1->palette();
     white.setColor(QPalette::Window, Qt::white);
     ui_->Panel1->setPalette(white);
@@ -142,6 +149,7 @@ TForm1::TForm1(BuildOptions buildOptions, QWidget* parent)
     black.setColor(QPalette::WindowText, Qt::black);
     ui_->Label1->setPalette(black);
     ui_->Label1->setAttribute(Qt::WA_TranslucentBackground);
+    ui_->Label1->setText(ToQString(VersionLine()));
     ui_->Label1->adjustSize(); // as wide as its text
 
     // The ROM list: report view, fixed column widths, never sorted.
@@ -296,8 +304,7 @@ void TForm1::Settings1Click() {
 }
 
 void TForm1::AboutRix1Click() {
-    const std::string message =
-        FormatText(text::kAboutText, versionInfo_.VersionString(TQzVersionInfo::kFileVersion));
+    const std::string message = FormatText(text::kAboutText, VersionLine());
     CurrentSeam().ShowMessageBox(this, {ToQString(text::kAboutCaption), ToQString(message),
                                         BoxIcon::Information, BoxButtons::Ok});
 }
