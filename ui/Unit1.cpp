@@ -378,6 +378,20 @@ void TForm1::RowRemoved(std::size_t row) {
     ui_->ListView1->removeRow(static_cast<int>(row));
 }
 
+void TForm1::RowMoved(std::size_t from, std::size_t to) {
+    const QScopedValueRollback showing(showingModel_, true);
+    QTableWidget* list = ui_->ListView1;
+    std::array<QTableWidgetItem*, kRomListColumnCount> cells{};
+    for (int column = 0; column < kRomListColumnCount; ++column) {
+        cells[static_cast<std::size_t>(column)] = list->takeItem(static_cast<int>(from), column);
+    }
+    list->removeRow(static_cast<int>(from));
+    list->insertRow(static_cast<int>(to));
+    for (int column = 0; column < kRomListColumnCount; ++column) {
+        list->setItem(static_cast<int>(to), column, cells[static_cast<std::size_t>(column)]);
+    }
+}
+
 void TForm1::RowChanged(std::size_t index) {
     const RomRow& rom = model_->Row(index);
     const int row = static_cast<int>(index);

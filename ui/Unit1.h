@@ -105,6 +105,7 @@ private:
     void RowInserted(std::size_t row) override;
     void RowRemoved(std::size_t row) override;
     void RowChanged(std::size_t row) override;
+    void RowMoved(std::size_t from, std::size_t to) override;
 
     // Close steps; false when the settings could not be written and the window stays open.
     bool FormClose();
