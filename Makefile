@@ -47,8 +47,9 @@ run: deps
 	cd run && ../build/default/ui/rix
 
 # Pictures of the real windows under Xvfb, with the example ROM added: the main window and the
-# configuration dialog with a preset and with "Custom", saved as build/rix-*.png; then the GBA
-# menu and a game page of a three-game cartridge, 3x, as build/gba-*.png.
+# configuration dialog with a preset and with "Custom" (every button "<unassigned>"), saved as
+# build/rix-*.png; then the GBA menu and a game page of a three-game cartridge, 3x, as
+# build/gba-*.png.
 screenshot: deps
 	cmake --preset default
 	cmake --build --preset default --target rix-screenshot rix-build gba-shot

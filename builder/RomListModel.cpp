@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <numeric>
+#include <stdexcept>
 
 namespace rix {
 
@@ -17,6 +19,22 @@ std::string OneLine(std::string_view text) {
     std::replace(line.begin(), line.end(), '\r', ' ');
     std::replace(line.begin(), line.end(), '\n', ' ');
     return line;
+}
+
+// Each row's place before a move, by its place now: before any row has moved.
+std::vector<std::size_t> Identity(std::size_t count) {
+    std::vector<std::size_t> ids(count);
+    std::iota(ids.begin(), ids.end(), std::size_t{0});
+    return ids;
+}
+
+// Where each row went, by where it was, from the rows' former positions in their new order.
+std::vector<std::size_t> NewPositions(const std::vector<std::size_t>& ids) {
+    std::vector<std::size_t> positions(ids.size());
+    for (std::size_t at = 0; at < ids.size(); ++at) {
+        positions[ids[at]] = at;
+    }
+    return positions;
 }
 
 } // namespace
@@ -51,14 +69,94 @@ void RomListModel::AddFile(const std::string& path) {
 }
 
 void RomListModel::DeleteRows(std::vector<std::size_t> rows) {
+    rows = Positions(std::move(rows));
     // From the last one on, so that each position still names the row it named when asked.
-    std::sort(rows.begin(), rows.end(), std::greater<>());
-    for (const std::size_t row : rows) {
-        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row));
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(*row));
         if (observer_ != nullptr) {
-            observer_->RowRemoved(row);
+            observer_->RowRemoved(*row);
         }
     }
+}
+
+std::vector<std::size_t> RomListModel::Positions(std::vector<std::size_t> rows) const {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (!rows.empty() && rows.back() >= rows_.size()) {
+        throw std::out_of_range("no such row");
+    }
+    return rows;
+}
+
+void RomListModel::MoveRow(std::size_t from, std::size_t to, std::vector<std::size_t>& ids) {
+    const auto rotate = [from, to](auto& items) {
+        const auto at = [&items](std::size_t i) { return items.begin() + std::ptrdiff_t(i); };
+        if (from < to) {
+            std::rotate(at(from), at(from + 1), at(to + 1));
+        } else {
+            std::rotate(at(to), at(from), at(from + 1));
+        }
+    };
+    rotate(rows_);
+    rotate(ids);
+    if (observer_ != nullptr) {
+        observer_->RowMoved(from, to);
+    }
+}
+
+std::vector<std::size_t> RomListModel::MoveRows(std::vector<std::size_t> rows, std::size_t before) {
+    rows = Positions(std::move(rows));
+    if (before > rows_.size()) {
+        throw std::out_of_range("no such row");
+    }
+    std::vector<std::size_t> ids = Identity(rows_.size());
+    // The moved rows end as a block from `first`. Those going down are moved last one first
+    // and those going up first one first, so that each is still where it started when its
+    // turn comes and the ones already placed stay put.
+    const std::size_t first =
+        before -
+        static_cast<std::size_t>(std::lower_bound(rows.begin(), rows.end(), before) - rows.begin());
+    std::size_t goingDown = 0;
+    while (goingDown < rows.size() && rows[goingDown] < first + goingDown) {
+        ++goingDown;
+    }
+    for (std::size_t i = goingDown; i-- > 0;) {
+        MoveRow(rows[i], first + i, ids);
+    }
+    for (std::size_t i = goingDown; i < rows.size(); ++i) {
+        if (rows[i] != first + i) {
+            MoveRow(rows[i], first + i, ids);
+        }
+    }
+    return NewPositions(ids);
+}
+
+std::vector<std::size_t> RomListModel::StepRows(std::vector<std::size_t> rows, int step) {
+    rows = Positions(std::move(rows));
+    std::vector<std::size_t> ids = Identity(rows_.size());
+    if (step < 0) {
+        // `free`: the first place a row may move into; rows against the start hold theirs.
+        std::size_t free = 0;
+        for (const std::size_t row : rows) {
+            if (row > free) {
+                MoveRow(row, row - 1, ids);
+                free = row;
+            } else {
+                free = row + 1;
+            }
+        }
+    } else if (step > 0) {
+        std::size_t free = rows_.size(); // one past the last place a row may move into
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+            if (*row + 1 < free) {
+                MoveRow(*row, *row + 1, ids);
+                free = *row + 1;
+            } else {
+                free = *row;
+            }
+        }
+    }
+    return NewPositions(ids);
 }
 
 void RomListModel::Rename(std::size_t row, std::string_view caption) {

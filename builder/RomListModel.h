@@ -26,6 +26,8 @@ public:
     virtual void RowRemoved(std::size_t row) = 0;
     // The row's caption or control changed.
     virtual void RowChanged(std::size_t row) = 0;
+    // The row at `from` now stands at `to`; the rows in between moved one place to make room.
+    virtual void RowMoved(std::size_t from, std::size_t to) = 0;
 };
 
 // The error of a file that could not be added, with the file's path; what() is the error's
@@ -69,8 +71,23 @@ public:
     void AddFiles(const std::vector<std::string>& paths);
     // One file (see AddRomFile), appended as a row; "LastDir" stays as it is.
     void AddFile(const std::string& path);
-    // Removes the rows at these positions (in any order, each once); their ROM sections stay.
+    // Removes the rows at these positions (in any order; a position named twice counts once,
+    // and one past the last row is refused before anything is removed); their ROM sections
+    // stay.
     void DeleteRows(std::vector<std::size_t> rows);
+
+    // The rows' order is the cartridge's and its menu's. A move changes only the rows, never
+    // the document: the order is not saved. Both moves take positions in any order (a position
+    // named twice counts once, one past the last row is refused) and return where each row
+    // went, indexed by where it was.
+    //
+    // The rows at `rows` go, in their order, to stand before the row now at `before`
+    // (Rows().size(): at the end); `before` may be one of them.
+    std::vector<std::size_t> MoveRows(std::vector<std::size_t> rows, std::size_t before);
+    // One place towards the start (`step` below 0) or the end (above 0): each of the rows
+    // changes places with its neighbour on that side unless it is against that end or behind
+    // one of them that is, so a block moves as one.
+    std::vector<std::size_t> StepRows(std::vector<std::size_t> rows, int step);
 
     // A new caption typed into the list: it is cut to the length of a record's name and
     // becomes the ROM's "Filename". A line break (pasted in, say) becomes a blank: a name is
@@ -105,6 +122,10 @@ public:
 
 private:
     void Changed(std::size_t row);
+    // The row at `from` taken out and put back at `to`, with the same done to `ids`.
+    void MoveRow(std::size_t from, std::size_t to, std::vector<std::size_t>& ids);
+    // Sorted, each once, all of them rows; throws std::out_of_range otherwise.
+    std::vector<std::size_t> Positions(std::vector<std::size_t> rows) const;
 
     std::unique_ptr<TMemIniFile> ini_;
     std::string defaultPresetName_;

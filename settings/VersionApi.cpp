@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 
 #include <cstring>
+#include <string>
 
 namespace rix {
 
@@ -150,6 +151,15 @@ std::vector<std::uint8_t> ReadFileQuietly(const std::string& path) {
     }
 }
 
+// The first `count` parts of a version, "0.9.7.0" for all four.
+std::string VersionText(const std::uint16_t (&parts)[4], std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += (i == 0 ? "" : ".") + std::to_string(parts[i]);
+    }
+    return text;
+}
+
 // The block of a file, or nothing.
 std::vector<std::uint8_t> BlockOfFile(const std::string& fileName) {
     if (fileName == RunningProgramPath()) {
@@ -166,9 +176,11 @@ std::vector<std::uint8_t> BlockOfFile(const std::string& fileName) {
 const VersionInfoValues& OwnVersionInfoValues() {
     static const VersionInfoValues values = [] {
         VersionInfoValues v;
-        constexpr std::uint16_t kVersion[4] = {0, 9, 7, 0};
+        constexpr std::uint16_t kVersion[4] = {RIX_VERSION_MAJOR, RIX_VERSION_MINOR,
+                                               RIX_VERSION_PATCH, RIX_VERSION_TWEAK};
         std::memcpy(v.fileVersion, kVersion, sizeof kVersion);
         std::memcpy(v.productVersion, kVersion, sizeof kVersion);
+        const std::string version = VersionText(kVersion, 4);
         v.fileFlags = 0x02 | 0x08 | 0x20; // pre-release, private build, special build
         v.fileOs = 0x00000004;            // 32-bit Windows
         v.fileType = 0x00000001;          // application
@@ -176,19 +188,23 @@ const VersionInfoValues& OwnVersionInfoValues() {
                                   {{"Comments", ""},
                                    {"CompanyName", ""},
                                    {"FileDescription", "Rix"},
-                                   {"FileVersion", "0.9.7.0"},
+                                   {"FileVersion", version},
                                    {"InternalName", "Rix"},
                                    {"LegalCopyright", ""},
                                    {"LegalTrademarks", ""},
                                    {"OriginalFilename", ""},
                                    {"PrivateBuild", "Test Release"},
                                    {"ProductName", ""},
-                                   {"ProductVersion", "0.9.7.0"},
+                                   {"ProductVersion", version},
                                    {"SpecialBuild", "Test Release"}}});
         v.translations = {0x04E40809u}; // English (United Kingdom), code page 1252
         return v;
     }();
     return values;
+}
+
+std::string ShownVersion(const VersionInfoValues& values) {
+    return VersionText(values.fileVersion, 3);
 }
 
 std::vector<std::uint8_t> MakeVersionInfoBlock(const VersionInfoValues& values) {

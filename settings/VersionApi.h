@@ -29,6 +29,10 @@ struct VersionInfoValues {
 // The values of the program's own version information.
 const VersionInfoValues& OwnVersionInfoValues();
 
+// The version as the program shows it to people: the file version's first three parts
+// ("0.9.7"); the fourth, the build, stays in the version information.
+std::string ShownVersion(const VersionInfoValues& values);
+
 // Lays out a VS_VERSIONINFO block of these values.
 std::vector<std::uint8_t> MakeVersionInfoBlock(const VersionInfoValues& values);
 

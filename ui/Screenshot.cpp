@@ -1,6 +1,7 @@
 // Starts the program's real windows on a scratch copy of the prepared settings file, adds a
 // ROM through a scripted open-file dialog, and saves pictures of the main window and of the
-// configuration dialog (with a preset, then with "Custom") for people to look at.
+// configuration dialog (with a preset, then with "Custom" and every button unassigned) for
+// people to look at.
 //   rix-screenshot <prepared Rix.INI> <ROM file> <output directory>
 #include "ui/Seam.h"
 #include "ui/Startup.h"
@@ -51,6 +52,12 @@ bool SaveShot(QWidget& widget, const QString& path) {
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+// The user's pick of entry `index` of a drop-down list.
+void Pick(QComboBox* box, int index) {
+    box->setCurrentIndex(index);
+    emit box->activated(index);
 }
 
 // Opens the dialog on the focused row, runs `whileOpen` in it, then closes it with "OK".
@@ -107,8 +114,12 @@ int main(int argc, char** argv) {
              form1, form2,
              [&] {
                  auto* quick = form2.findChild<QComboBox*>(QStringLiteral("cbQuickConfig"));
-                 quick->setCurrentIndex(quick->count() - 1);
-                 emit quick->activated(quick->currentIndex()); // as the user's pick of "Custom"
+                 Pick(quick, quick->count() - 1); // "Custom"
+                 // Each button box showing its widest choice.
+                 for (const char* name :
+                      {"cbLeftBack", "cbRightBack", "cbStart", "cbSelect", "cbA", "cbB"}) {
+                     Pick(form2.findChild<QComboBox*>(QLatin1String(name)), 0); // "<unassigned>"
+                 }
                  return SaveShot(form2, output + QStringLiteral("/rix-configuration-custom.png"));
              }) &&
          ok;

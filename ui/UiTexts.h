@@ -23,10 +23,13 @@ inline constexpr std::string_view kBlankNameText =
 // Options > Settings: where "Build Rix >" writes Rix.gba.
 inline constexpr std::string_view kOutputFolderTitle = "Output folder for Rix.gba";
 
-// Help > About Rix; the version follows from the version information.
+// The version as the banner and the About box both show it.
+inline constexpr std::string_view kVersionText = "Version %s";
+
+// Help > About Rix; the version line (kVersionText) goes in place of %s.
 inline constexpr std::string_view kAboutCaption = "About Rix";
 inline constexpr std::string_view kAboutText =
-    "Rix Colecovision Emulator\rVersion %s\r\rBuilds Game Boy Advance cartridge images that "
+    "Rix Colecovision Emulator\r%s\r\rBuilds Game Boy Advance cartridge images that "
     "play Colecovision games.";
 
 // The longest display name: the name field of a configuration record.

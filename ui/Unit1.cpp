@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "settings/Schema.h"
+#include "settings/VersionApi.h"
 #include "ui/AnsiText.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Look.h"
@@ -12,15 +13,18 @@
 #include "ui_Unit1.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScopedValueRollback>
-#include <QTableWidget>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QUrl>
 
 #include <algorithm>
@@ -88,12 +92,17 @@ private:
 
 QTableWidgetItem* MakeCell(const QString& text, bool editable) {
     auto item = std::make_unique<QTableWidgetItem>(text);
-    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
     if (editable) {
         flags |= Qt::ItemIsEditable;
     }
     item->setFlags(flags);
     return item.release(); // the table takes it
+}
+
+// "Version 0.9.7": the same in the banner and in the About box.
+std::string VersionLine() {
+    return FormatText(text::kVersionText, ShownVersion(OwnVersionInfoValues()));
 }
 
 // A dropped file that the open-file dialog's first filter would offer.
@@ -130,7 +139,8 @@ TForm1::TForm1(BuildOptions buildOptions, QWidget* parent)
     layout()->activate();
     move(kWindowPosition);
 
-    // The banner panel: white, the picture drawn from its corner, the version over it.
+    // The banner panel: white, the picture drawn from its corner, the version over it, as the
+    // About box gives it.
     QPalette white = ui_->Panel1->palette();
     white.setColor(QPalette::Window, Qt::white);
     ui_->Panel1->setPalette(white);
@@ -142,10 +152,11 @@ TForm1::TForm1(BuildOptions buildOptions, QWidget* parent)
     black.setColor(QPalette::WindowText, Qt::black);
     ui_->Label1->setPalette(black);
     ui_->Label1->setAttribute(Qt::WA_TranslucentBackground);
+    ui_->Label1->setText(ToQString(VersionLine()));
     ui_->Label1->adjustSize(); // as wide as its text
 
     // The ROM list: report view, fixed column widths, never sorted.
-    QTableWidget* list = ui_->ListView1;
+    RomListView* list = ui_->ListView1;
     QHeaderView* header = list->horizontalHeader();
     header->setSectionsClickable(false);
     header->setSortIndicatorShown(false);
@@ -156,8 +167,8 @@ TForm1::TForm1(BuildOptions buildOptions, QWidget* parent)
     list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 4);
     list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->installEventFilter(this);
     list->viewport()->installEventFilter(this);
-    list->viewport()->setAcceptDrops(true);
 
     // Menus: the separator before "Exit", and the list's pop-up with its bold default item.
     ui_->File1->insertSeparator(ui_->Exit1)->setObjectName(QStringLiteral("N1"));
@@ -184,6 +195,15 @@ TForm1::TForm1(BuildOptions buildOptions, QWidget* parent)
             Guarded(this, &TForm1::ListView1SelectItem));
     connect(list, &QWidget::customContextMenuRequested, this, &TForm1::ShowPopupMenu);
     connect(list->model(), &QAbstractItemModel::dataChanged, this, &TForm1::OnListDataChanged);
+    connect(list, &RomListView::RowsDropped, this,
+            [this](int row) { RunGuarded(this, [this, row] { MoveSelectedRomsTo(row); }); });
+
+    // F10 opens the first menu, as on the desktop.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [this] {
+        ui_->MainMenu1->setActiveAction(ui_->File1->menuAction());
+        ui_->File1->setActiveAction(ui_->AddROM1);
+    });
 
     // Tab order 0: the list has the focus when the window opens.
     list->setFocus();
@@ -219,7 +239,7 @@ TForm2& TForm1::Form2() {
     return *form2_;
 }
 
-QTableWidget* TForm1::ListView1() const {
+RomListView* TForm1::ListView1() const {
     return ui_->ListView1;
 }
 
@@ -296,8 +316,7 @@ void TForm1::Settings1Click() {
 }
 
 void TForm1::AboutRix1Click() {
-    const std::string message =
-        FormatText(text::kAboutText, versionInfo_.VersionString(TQzVersionInfo::kFileVersion));
+    const std::string message = FormatText(text::kAboutText, VersionLine());
     CurrentSeam().ShowMessageBox(this, {ToQString(text::kAboutCaption), ToQString(message),
                                         BoxIcon::Information, BoxButtons::Ok});
 }
@@ -336,11 +355,42 @@ void TForm1::AddDroppedFiles(const QStringList& paths) {
 }
 
 void TForm1::DeleteSelectedRoms() {
-    std::vector<std::size_t> rows;
-    for (const QModelIndex& index : ui_->ListView1->selectionModel()->selectedRows()) {
-        rows.push_back(static_cast<std::size_t>(index.row()));
+    Model().DeleteRows(SelectedRows());
+}
+
+void TForm1::MoveSelectedRoms(int step) {
+    MoveSelectedRomsWith(
+        [this, step](std::vector<std::size_t> rows) { return Model().StepRows(rows, step); });
+}
+
+void TForm1::MoveSelectedRomsTo(int row) {
+    MoveSelectedRomsWith([this, row](std::vector<std::size_t> rows) {
+        return Model().MoveRows(rows, static_cast<std::size_t>(row));
+    });
+}
+
+void TForm1::MoveSelectedRomsWith(
+    const std::function<std::vector<std::size_t>(std::vector<std::size_t>)>& move) {
+    const std::vector<std::size_t> selected = SelectedRows();
+    if (selected.empty()) {
+        return;
     }
-    Model().DeleteRows(rows);
+    RomListView* list = ui_->ListView1;
+    const QModelIndex focused = list->currentIndex();
+    const std::vector<std::size_t> went = move(selected);
+    // The rows' cells moved one by one; the selection and the focus mark follow their rows.
+    QItemSelection selection;
+    for (const std::size_t row : selected) {
+        const QModelIndex first = list->model()->index(static_cast<int>(went[row]), 0);
+        selection.select(first, first.siblingAtColumn(kRomListColumnCount - 1));
+    }
+    if (focused.isValid()) {
+        const QModelIndex moved = list->model()->index(
+            static_cast<int>(went[static_cast<std::size_t>(focused.row())]), focused.column());
+        list->selectionModel()->setCurrentIndex(moved, QItemSelectionModel::NoUpdate);
+        list->scrollTo(moved);
+    }
+    list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void TForm1::ShowRomConfiguration() {
@@ -368,7 +418,26 @@ void TForm1::RowInserted(std::size_t index) {
 
 void TForm1::RowRemoved(std::size_t row) {
     const QScopedValueRollback showing(showingModel_, true);
-    ui_->ListView1->removeRow(static_cast<int>(row));
+    RomListView* list = ui_->ListView1;
+    list->removeRow(static_cast<int>(row));
+    if (list->rowCount() == 0) {
+        // An empty list shows its first column, where the names go.
+        list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->minimum());
+    }
+}
+
+void TForm1::RowMoved(std::size_t from, std::size_t to) {
+    const QScopedValueRollback showing(showingModel_, true);
+    RomListView* list = ui_->ListView1;
+    std::array<QTableWidgetItem*, kRomListColumnCount> cells{};
+    for (int column = 0; column < kRomListColumnCount; ++column) {
+        cells[static_cast<std::size_t>(column)] = list->takeItem(static_cast<int>(from), column);
+    }
+    list->removeRow(static_cast<int>(from));
+    list->insertRow(static_cast<int>(to));
+    for (int column = 0; column < kRomListColumnCount; ++column) {
+        list->setItem(static_cast<int>(to), column, cells[static_cast<std::size_t>(column)]);
+    }
 }
 
 void TForm1::RowChanged(std::size_t index) {
@@ -386,6 +455,14 @@ int TForm1::FocusedRow() const {
 
 int TForm1::SelectedRowCount() const {
     return static_cast<int>(ui_->ListView1->selectionModel()->selectedRows().size());
+}
+
+std::vector<std::size_t> TForm1::SelectedRows() const {
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : ui_->ListView1->selectionModel()->selectedRows()) {
+        rows.push_back(static_cast<std::size_t>(index.row()));
+    }
+    return rows;
 }
 
 // --- Events ----------------------------------------------------------------------------------
@@ -413,7 +490,25 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != ui_->ListView1->viewport()) {
+    RomListView* list = ui_->ListView1;
+    if (watched == list) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            bool handled = false;
+            RunGuarded(this, [this, key, &handled] {
+                handled = ListView1KeyDown(key->key(), key->modifiers());
+            });
+            return handled;
+        }
+        // The desktop's own context-menu key.
+        if (event->type() == QEvent::ContextMenu &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+            ShowPopupMenuAtFocusedRow();
+            return true;
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (watched != list->viewport()) {
         return QMainWindow::eventFilter(watched, event);
     }
     switch (event->type()) {
@@ -423,6 +518,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
+        if (list->IsOwnDrag(drag->mimeData())) {
+            return false; // rows moved inside the list: the list's own
+        }
         if (!DroppedRomFiles(drag->mimeData()).isEmpty()) {
             drag->acceptProposedAction();
         } else {
@@ -432,6 +530,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
+        if (list->IsOwnDrag(drop->mimeData())) {
+            return false;
+        }
         const QStringList files = DroppedRomFiles(drop->mimeData());
         if (files.isEmpty()) {
             drop->ignore();
@@ -448,6 +549,62 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::ShowPopupMenu(const QPoint& at) {
     PopupMenu1->popup(ui_->ListView1->viewport()->mapToGlobal(at));
+}
+
+bool TForm1::ListView1KeyDown(int key, Qt::KeyboardModifiers shift) {
+    // Keys that the rename field passes on are not the list's.
+    if (!ui_->ListView1->hasFocus()) {
+        return false;
+    }
+    shift &= ~Qt::KeypadModifier;
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (shift != Qt::NoModifier) {
+            return false;
+        }
+        ListView1DblClick(); // as a double click
+        return true;
+    case Qt::Key_Delete:
+        if (shift != Qt::NoModifier) {
+            return false;
+        }
+        DeleteSelectedRoms(); // as "Delete"
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (shift != Qt::ControlModifier) {
+            return false;
+        }
+        MoveSelectedRoms(key == Qt::Key_Up ? -1 : 1);
+        return true;
+    case Qt::Key_Menu:
+    case Qt::Key_F10:
+        if (shift != (key == Qt::Key_Menu ? Qt::NoModifier : Qt::ShiftModifier)) {
+            return false;
+        }
+        ShowPopupMenuAtFocusedRow();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm1::ShowPopupMenuAtFocusedRow() {
+    RomListView* list = ui_->ListView1;
+    QPoint at(0, 0);
+    if (const int row = FocusedRow(); row >= 0) {
+        const QModelIndex name = list->model()->index(row, kColumnName);
+        list->scrollTo(name);
+        at = list->visualRect(name).bottomLeft();
+    }
+    PopupMenu1->popup(list->viewport()->mapToGlobal(at));
+    for (QAction* action : PopupMenu1->actions()) {
+        if (action->isEnabled() && !action->isSeparator()) {
+            PopupMenu1->setActiveAction(action);
+            break;
+        }
+    }
 }
 
 void TForm1::OnListDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,

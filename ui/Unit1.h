@@ -5,33 +5,26 @@
 #include "builder/RomListModel.h"
 #include "settings/IniFile.h"
 #include "settings/VersionInfo.h"
+#include "ui/RomListView.h"
 #include "ui/Seam.h"
 
 #include <QMainWindow>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+class QKeyEvent;
 class QMenu;
 class QProgressBar;
-class QTableWidget;
 
 namespace Ui {
 class TForm1;
 }
 
 class TForm2;
-
-// Columns of ListView1: the caption, then the four sub-items.
-enum RomListColumn : int {
-    kColumnName = 0,
-    kColumnControl = 1,
-    kColumnFilename = 2,
-    kColumnPath = 3,
-    kColumnCrc = 4,
-    kRomListColumnCount = 5,
-};
 
 class TForm1 : public QMainWindow, private rix::RomListObserver {
     Q_OBJECT
@@ -58,13 +51,14 @@ public:
     const std::string& StartupDirectory() const { return startupDirectory_; }
     const std::string& DefaultPresetName() { return Model().DefaultPresetName(); }
     TForm2& Form2();
-    QTableWidget* ListView1() const;
+    RomListView* ListView1() const;
     QProgressBar* ProgressBar1() const;
     const rix::TQzVersionInfo& QzVersionInfo1() const { return versionInfo_; }
 
     // The list row that carries the focus mark; -1 when none does.
     int FocusedRow() const;
     int SelectedRowCount() const;
+    std::vector<std::size_t> SelectedRows() const;
 
     // Operations shared by several handlers.
     void AddRoms();
@@ -72,6 +66,10 @@ public:
     void ShowRomConfiguration();
     // Files dropped onto the list: each ROM file in turn, as AddRoms adds a chosen file.
     void AddDroppedFiles(const QStringList& paths);
+    // The selected rows one place up (`step` -1) or down (+1), or to stand before `row`
+    // (rowCount(): at the end). They stay selected and the focus mark stays on its row.
+    void MoveSelectedRoms(int step);
+    void MoveSelectedRomsTo(int row);
 
     // The open-file dialog's settings, kept between showings.
     const rix::ui::OpenDialogState& OpenDialog1() const { return openDialog1_; }
@@ -95,6 +93,8 @@ public slots:
 public:
     // Rename handling: runs when a row's text, image or state has changed.
     void ListView1Changing(int row, ItemChange change);
+    // A key pressed in the list, which has the focus; false when the list is to handle it.
+    bool ListView1KeyDown(int key, Qt::KeyboardModifiers shift);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,10 +105,17 @@ private:
     void RowInserted(std::size_t row) override;
     void RowRemoved(std::size_t row) override;
     void RowChanged(std::size_t row) override;
+    void RowMoved(std::size_t from, std::size_t to) override;
 
     // Close steps; false when the settings could not be written and the window stays open.
     bool FormClose();
     void ShowPopupMenu(const QPoint& at);
+    // The pop-up as the keyboard opens it: at the focused row, its first item that can be
+    // chosen highlighted.
+    void ShowPopupMenuAtFocusedRow();
+    // Moves the selected rows with `move`, which returns where each row went.
+    void MoveSelectedRomsWith(
+        const std::function<std::vector<std::size_t>(std::vector<std::size_t>)>& move);
     void OnListDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                            const QList<int>& roles);
 

@@ -32,6 +32,22 @@ void SelectByText(QComboBox* box, std::string_view text) {
     box->setCurrentIndex(box->findText(ToQString(text), Qt::MatchFixedString));
 }
 
+// Makes `box` as wide as its longest entry needs, if it is narrower. It grows away from the
+// dialog's nearer side, so that it stays over the picture.
+void WidenToFit(QComboBox* box) {
+    const int needed = box->sizeHint().width();
+    if (needed <= box->width()) {
+        return;
+    }
+    QRect place = box->geometry();
+    if (place.center().x() < kClientWidth / 2) {
+        place.setWidth(needed);
+    } else {
+        place.setLeft(place.right() + 1 - needed);
+    }
+    box->setGeometry(place);
+}
+
 // A box's text: its selected entry's, empty without a selection.
 std::string TextOf(const QComboBox* box) {
     return ToAnsi(box->currentText());
@@ -51,9 +67,11 @@ TForm2::TForm2(RomListModel& model) : ui_(std::make_unique<Ui::TForm2>()), model
     white.setColor(QPalette::Window, Qt::white);
     ui_->Panel1->setPalette(white);
     PlaceChildrenInClientArea(ui_->Panel1);
-    // Each button box covers its call-out label whole, corners included.
+    // Each button box covers its call-out label whole, corners included, and is wide enough
+    // for its longest choice at the window's font.
     for (const ButtonBox& button : BoxesInFillOrder()) {
         button.box->setAutoFillBackground(true);
+        WidenToFit(button.box);
     }
     for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
         label->adjustSize(); // as wide as its text

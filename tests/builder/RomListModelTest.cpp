@@ -18,7 +18,12 @@ public:
     }
     void RowRemoved(std::size_t row) override { events.push_back("remove " + std::to_string(row)); }
     void RowChanged(std::size_t row) override { events.push_back("change " + std::to_string(row)); }
+    void RowMoved(std::size_t from, std::size_t to) override {
+        events.push_back("move " + std::to_string(from) + " " + std::to_string(to));
+        moves.emplace_back(from, to);
+    }
     std::vector<std::string> events;
+    std::vector<std::pair<std::size_t, std::size_t>> moves;
 };
 
 class RomListModelTest : public ::testing::Test {
@@ -114,6 +119,75 @@ TEST_F(RomListModelTest, TheDialogsNameIsCutOnlyWhenItChangesTheCaption) {
     model.SetName(0, "game0");
     EXPECT_EQ(StoredName(0), "game0");
     EXPECT_EQ(observer.events, (std::vector<std::string>{"change 1"}));
+}
+
+// Rows 0 to 3 are game0 to game3; `moved` the captions after the move, by their numbers.
+struct MoveCase {
+    std::vector<std::size_t> rows;
+    int to; // MoveRows: the row to stand before; StepRows: the step
+    std::string moved;
+};
+
+TEST_F(RomListModelTest, MovingRowsChangesOnlyTheirOrder) {
+    const MoveCase moves[] = {
+        {{2}, 0, "2013"},          {{0}, 4, "1230"},    {{0, 2}, 3, "1023"},
+        {{3, 1}, 0, "1302"},       {{0, 3}, 2, "1032"}, {{1, 2}, 2, "0123"}, // before one of them
+        {{0, 1}, 4, "2301"},       {{0, 2}, 4, "1302"}, {{1, 1}, 0, "1023"},
+        {{0, 1, 2, 3}, 0, "0123"}, {{}, 1, "0123"},
+    };
+    const MoveCase steps[] = {
+        {{1, 3}, -1, "1032"},       {{0, 2}, -1, "0213"},
+        {{0, 1, 3}, -1, "0132"}, // against the start
+        {{0, 2}, 1, "1032"},        {{1, 3}, 1, "0213"},
+        {{2, 3}, 1, "0123"}, // against the end
+        {{0, 1, 2, 3}, -1, "0123"}, {{3, 0}, 1, "1023"},
+        {{1}, 0, "0123"},
+    };
+    model.AddFiles(files);
+    model.Save();
+    const std::string saved = test::ReadFileText(dir / "Rix.INI");
+    const auto check = [this](const MoveCase& c, bool step) {
+        model.DeleteRows({0, 1, 2, 3});
+        model.AddFiles(files);
+        const std::vector<std::string> before = Captions();
+        observer.moves.clear();
+        const std::vector<std::size_t> went =
+            step ? model.StepRows(c.rows, c.to)
+                 : model.MoveRows(c.rows, static_cast<std::size_t>(c.to));
+        std::string order;
+        for (const std::string& caption : Captions()) {
+            order += caption.back();
+        }
+        EXPECT_EQ(order, c.moved) << (step ? "step " : "move ") << c.to;
+        // Each row is found where the answer says it went ...
+        ASSERT_EQ(went.size(), before.size());
+        for (std::size_t row = 0; row < before.size(); ++row) {
+            EXPECT_EQ(model.Row(went[row]).caption, before[row]);
+        }
+        // ... and the observer, told move by move, ends with the same order.
+        std::vector<std::string> followed = before;
+        for (const auto& [from, to] : observer.moves) {
+            const std::string caption = followed[from];
+            followed.erase(followed.begin() + std::ptrdiff_t(from));
+            followed.insert(followed.begin() + std::ptrdiff_t(to), caption);
+        }
+        EXPECT_EQ(followed, Captions());
+    };
+    for (const MoveCase& c : moves) {
+        check(c, false);
+    }
+    for (const MoveCase& c : steps) {
+        check(c, true);
+    }
+    // Positions past the rows are refused and nothing moves.
+    EXPECT_THROW(model.MoveRows({4}, 0), std::out_of_range);
+    EXPECT_THROW(model.MoveRows({0}, 5), std::out_of_range);
+    EXPECT_THROW(model.StepRows({1, 4}, -1), std::out_of_range);
+    EXPECT_THROW(model.DeleteRows({0, 4}), std::out_of_range);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"game0", "game1", "game2", "game3"}));
+    // The order is not the document's: nothing in it changed.
+    model.Save();
+    EXPECT_EQ(test::ReadFileText(dir / "Rix.INI"), saved);
 }
 
 } // namespace

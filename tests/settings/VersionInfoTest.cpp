@@ -36,6 +36,14 @@ TEST(VersionInfo, TheProgramsOwnInformationNamesRix) {
     EXPECT_EQ(info.VersionString(-1), "");
 }
 
+TEST(VersionInfo, TheShownVersionIsTheFileVersionWithoutItsBuild) {
+    EXPECT_EQ(ShownVersion(OwnVersionInfoValues()), "0.9.7");
+    VersionInfoValues values;
+    const std::uint16_t version[4] = {1, 10, 0, 65535};
+    std::copy(std::begin(version), std::end(version), values.fileVersion);
+    EXPECT_EQ(ShownVersion(values), "1.10.0");
+}
+
 TEST(VersionInfo, TheBlockIsAStandardVersionResource) {
     const std::vector<std::uint8_t>& block = OwnVersionInfoBlock();
     ASSERT_GE(block.size(), 92u);

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 using namespace rix;
@@ -173,6 +174,22 @@ void ConfigurationDialogTest::window() {
         }
         QCOMPARE(Items(box), QStringList({"<unassigned>", "Fire 1", "Fire 2", "*", "#", "0", "1",
                                           "2", "3", "4", "5", "6", "7", "8", "9"}));
+        // Every choice shows whole in the box's text field, and the box stays over the
+        // picture, clear of the others.
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                         QStyle::SC_ComboBoxEditField, box);
+        for (const QString& item : Items(box)) {
+            QVERIFY2(box->fontMetrics().horizontalAdvance(item) <= field.width() - 2,
+                     qPrintable(QStringLiteral("%1: %2").arg(c.box, item)));
+        }
+        QVERIFY2(Find<QWidget>(form2, "Panel1")->geometry().contains(box->geometry()), c.box);
+        for (const char* other : kButtonBoxes) {
+            QVERIFY2(other == c.box ||
+                         !box->geometry().intersects(Find<QComboBox>(form2, other)->geometry()),
+                     c.box);
+        }
     }
 }
 
