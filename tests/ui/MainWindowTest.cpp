@@ -801,7 +801,7 @@ void MainWindowTest::keysMoveAlongTheList() {
     };
     for (const Step& step : steps) {
         QTest::keyClick(list, step.key, step.modifiers);
-        const QByteArray what = QTest::toString(QKeySequence(step.key | step.modifiers));
+        const QByteArray what = QKeySequence(step.key | step.modifiers).toString().toUtf8();
         QVERIFY2(shown.Form1().FocusedRow() == step.focused, what);
         QVERIFY2(shown.Selected() == step.selected, what);
         QVERIFY2(shown.ScrolledBy() == 0, what);
