@@ -4,8 +4,12 @@
 // cpu (the Z80's Run with its port accesses), video (the tile renderer's Frame and the vertical
 // blank hook), status (the video chip's ScanLine), sound, idle (waiting for the vertical blank).
 //
-//   bench_frame_gba          build the profile image and run every scenario
-//   bench_frame_gba IMAGE    run a profile image built elsewhere
+// Each scenario also runs on the cartridge program itself (rix.gba, built from the same
+// sources), whose frame count is the one that counts: the profile's marks cost time of their
+// own, a lot where the machine runs line by line.
+//
+//   bench_frame_gba                  build both images and run every scenario
+//   bench_frame_gba PROFILE RIX      run images built elsewhere
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -43,19 +47,24 @@ ProfileScenario Suite(const std::vector<std::uint8_t>& rom, const std::string& n
 int Run(int argc, char** argv) {
     using namespace rix::test;
     std::string imagePath;
-    if (argc > 1) {
+    std::string rixPath;
+    if (argc > 2) {
         imagePath = argv[1];
+        rixPath = argv[2];
     } else {
         imagePath = BuildProfileImage(RIX_BENCH_FRAME_BUILD);
-        if (imagePath.empty()) {
+        rixPath = BuildCartridgeImage(RIX_BENCH_FRAME_BUILD);
+        if (imagePath.empty() || rixPath.empty()) {
             std::puts("skipped: arm-none-eabi-g++ not found, so the GBA profile image cannot be "
                       "built (scripts/install-deps installs the toolchain)");
             return 0;
         }
     }
     const std::vector<std::uint8_t> image = ReadFile(imagePath);
-    if (image.empty()) {
-        std::fprintf(stderr, "bench_frame_gba: cannot read %s\n", imagePath.c_str());
+    const std::vector<std::uint8_t> rix = ReadFile(rixPath);
+    if (image.empty() || rix.empty()) {
+        std::fprintf(stderr, "bench_frame_gba: cannot read %s or %s\n", imagePath.c_str(),
+                     rixPath.c_str());
         return 1;
     }
 
@@ -100,8 +109,9 @@ int Run(int argc, char** argv) {
     scenarios.push_back(sound);
 
     std::printf("Profile image %s: the parts of an emulated frame, %u frames each, shares of "
-                "the GBA time they took (TM2+TM3 at the system clock)\n",
-                imagePath.c_str(), unsigned(kFrames));
+                "the GBA time they took (TM2+TM3 at the system clock); the cartridge program "
+                "%s: the frame count alone\n",
+                imagePath.c_str(), unsigned(kFrames), rixPath.c_str());
     for (const ProfileScenario& scenario : scenarios) {
         const ProfileFigures figures = ProfileGame(image, scenario);
         std::puts(ProfileLine(scenario.name, figures).c_str());
@@ -109,6 +119,8 @@ int Run(int argc, char** argv) {
         // the GBA's channels once a frame (its two marks included).
         std::printf("  sound: %.0f ARM cycles a frame\n",
                     double(figures.parts[rix::emu::kProfileSound]) / figures.frames);
+        std::printf("  on the cartridge program (no marks): %u emulated frames in %u GBA frames\n",
+                    unsigned(scenario.frames), unsigned(CountGbaFrames(rix, scenario)));
         std::fflush(stdout);
     }
     const std::string elf = imagePath.substr(0, imagePath.rfind('.')) + ".elf";

@@ -71,16 +71,29 @@ std::uint64_t ProfileFigures::Named() const {
     return sum;
 }
 
-std::string BuildProfileImage(const std::string& build) {
+namespace {
+
+// gba/'s make `target` into `build`; false when there is no ARM toolchain.
+bool MakeGba(const std::string& build, const std::string& target) {
     if (std::system("command -v arm-none-eabi-g++ >/dev/null 2>&1") != 0) {
-        return {};
+        return false;
     }
-    const std::string command = "make -s -C '" + std::string(RIX_SOURCE_DIR) +
-                                "/gba' profile BUILD='" + build + "' >'" + build + ".log' 2>&1";
+    const std::string command = "make -s -C '" + std::string(RIX_SOURCE_DIR) + "/gba' " + target +
+                                " BUILD='" + build + "' >'" + build + ".log' 2>&1";
     if (std::system(command.c_str()) != 0) {
         throw std::runtime_error("'" + command + "' failed; see " + build + ".log");
     }
-    return build + "/rixprofile.gba";
+    return true;
+}
+
+} // namespace
+
+std::string BuildProfileImage(const std::string& build) {
+    return MakeGba(build, "profile") ? build + "/rixprofile.gba" : std::string();
+}
+
+std::string BuildCartridgeImage(const std::string& build) {
+    return MakeGba(build, "all") ? build + "/rix.gba" : std::string();
 }
 
 std::uint32_t IwramBytes(const std::string& elf) {
@@ -105,15 +118,15 @@ std::uint32_t IwramBytes(const std::string& elf) {
     return std::uint32_t(end - 0x03000000);
 }
 
-ProfileFigures ProfileGame(const std::vector<std::uint8_t>& image,
-                           const ProfileScenario& scenario) {
-    CartContents contents;
-    contents.games = {{scenario.rom, scenario.config}};
-    GbaMachine gba(MakeCartridge(image, contents));
+namespace {
+
+// The scenario's game started from the menu, its presses given to the test port, and the game
+// held at `scenario.from`.
+void StartScenario(GbaMachine& gba, const ProfileScenario& scenario, bool profileImage) {
     if (gba.RunUntil([&] { return !StillReading(gba); }, kReadingDeadline) < 0) {
         throw std::runtime_error(scenario.name + ": the menu never finished reading");
     }
-    if (ProfileField(gba, offsetof(ProfileBlock, marker)) != gba::kProfileMarker) {
+    if (profileImage && ProfileField(gba, offsetof(ProfileBlock, marker)) != gba::kProfileMarker) {
         throw std::runtime_error(scenario.name + ": not a profile image (no counters)");
     }
 
@@ -138,6 +151,37 @@ ProfileFigures ProfileGame(const std::vector<std::uint8_t>& image,
         throw std::runtime_error(scenario.name + ": the game did not start");
     }
     RunTo(gba, scenario.from, scenario.name);
+}
+
+} // namespace
+
+std::uint32_t CountGbaFrames(const std::vector<std::uint8_t>& image,
+                             const ProfileScenario& scenario) {
+    CartContents contents;
+    contents.games = {{scenario.rom, scenario.config}};
+    GbaMachine gba(MakeCartridge(image, contents));
+    StartScenario(gba, scenario, false);
+    const std::uint32_t last = scenario.from + scenario.frames;
+    gba.Write32(gba::kTestPortAddress + offsetof(TestPort, stopAt), last);
+    const int budget = int(scenario.frames + 1) * kGbaFramesPerGameFrame;
+    const int frames =
+        gba.RunUntil([&] { return PortField(gba, offsetof(TestPort, frames)) >= last; }, budget);
+    if (frames < 0) {
+        throw std::runtime_error(scenario.name + ": frame " + std::to_string(last) +
+                                 " not reached");
+    }
+    if (!gba.Errors().empty()) {
+        throw std::runtime_error(scenario.name + ": " + gba.Errors().front());
+    }
+    return std::uint32_t(frames);
+}
+
+ProfileFigures ProfileGame(const std::vector<std::uint8_t>& image,
+                           const ProfileScenario& scenario) {
+    CartContents contents;
+    contents.games = {{scenario.rom, scenario.config}};
+    GbaMachine gba(MakeCartridge(image, contents));
+    StartScenario(gba, scenario, true);
 
     // Zeroed while the game is held, so the span starts with the next frame.
     for (std::size_t at = offsetof(ProfileBlock, span); at < sizeof(ProfileBlock); at += 4) {

@@ -22,6 +22,8 @@ inline constexpr std::uint32_t kArmCyclesPerGbaFrame = 280896; // 228 lines of 1
 // Builds $build/rixprofile.gba (output in $build.log) and returns its path; empty when there
 // is no ARM toolchain. Throws when make fails.
 std::string BuildProfileImage(const std::string& build);
+// The same for the cartridge program itself, $build/rix.gba.
+std::string BuildCartridgeImage(const std::string& build);
 
 // IWRAM a linked image takes: from its start to the end of its last IWRAM section (the sets that
 // share IWRAM counted once), read with arm-none-eabi-size.
@@ -52,6 +54,12 @@ struct ProfileFigures {
 // ROM: started with Start from the list, held on frame `from`, counters zeroed, then run to
 // `from + frames` and held again.
 ProfileFigures ProfileGame(const std::vector<std::uint8_t>& image, const ProfileScenario& scenario);
+
+// The same scenario on an image without the profile's marks (rix.gba): the GBA frames from the
+// hold at `from` until the game has run `frames` more, as the harness counts them (one more or
+// less than the exact time, by where the hold falls in a frame).
+std::uint32_t CountGbaFrames(const std::vector<std::uint8_t>& image,
+                             const ProfileScenario& scenario);
 
 // "NAME: 600 emulated frames in 1310 GBA frames; cpu 71%, video 9%, ..., other 16%; ..."
 std::string ProfileLine(const std::string& name, const ProfileFigures& figures);
