@@ -83,7 +83,8 @@ RIX_ALWAYS_INLINE void RestoreIrqs(std::uint32_t cpsr) {
 
 } // namespace
 
-RIX_IWRAM_CODE void ProfileHold(bool held) {
+// Once a frame: ARM code (for the status register), left in ROM to spare IWRAM.
+__attribute__((target("arm"), noinline)) void ProfileHold(bool held) {
     const std::uint32_t cpsr = MaskIrqs();
     const std::uint32_t now = Now();
     ProfileBlock& block = Profile();

@@ -30,7 +30,7 @@ inline ProfileBlock& Profile() {
 
 #if defined(RIX_PROFILE)
 // Stops counting while the game is held by the test port (true), counts again from now (false).
-RIX_IWRAM_CODE void ProfileHold(bool held);
+void ProfileHold(bool held);
 #define RIX_PROFILE_HOLD(held) ::rix::gba::ProfileHold(held)
 #else
 #define RIX_PROFILE_HOLD(held) static_cast<void>(0)

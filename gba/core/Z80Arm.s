@@ -277,6 +277,19 @@
     str     r1, [r11, #O_RSTART]
     .endm
 
+@ Points r4 at the Z80 address in r0 (clean), then runs the next instruction: within the
+@ mapping the fetch pointer is in, when the target lies at or above its start, by the same base
+@ (NEXT's limit check sends a target past its end to boundary, which looks the page up afresh);
+@ otherwise through SETPC. The cycles are spent before.
+    .macro  GOTO
+    ldr     r3, [r11, #O_PCBASE]
+    ldr     r1, [r11, #O_RSTART]
+    add     r4, r3, r0
+    cmp     r4, r1
+    blo     jump_far
+    NEXT0
+    .endm
+
 @ Push the word in r1 (high byte first). Clobbers r0, r2, r3.
     .macro  PUSH
     ldrh    r0, [r11, #S_SP]
@@ -1147,6 +1160,8 @@ op_djnz:
 
 @ JP to r0 with the cycles spent.
 jump:
+    GOTO
+jump_far:
     SETPC
     NEXT0
 
@@ -1178,8 +1193,7 @@ call:
     mov     r1, r0
     PUSH
     ldr     r0, [r11, #O_CALLTGT]
-    SETPC
-    NEXT0
+    GOTO
 
 op_call:
     IMM16   r0
@@ -1204,8 +1218,7 @@ op_rst_\t:
 ret:
     POP
     strh    r0, [r11, #S_WZ]
-    SETPC
-    NEXT0
+    GOTO
 
 op_ret:
     sub     r5, r5, #10
@@ -1510,22 +1523,21 @@ cb_hl:
 
     .ltorg
 @ =============================================================================================
-@ DD and FD: IX and IY. The prefix leaves the register's value in r1 and its offset from r11 in
-@ xySel_; forms this file leaves out (IXh/IXl, prefixes that change nothing) go to RunPortable.
+@ DD and FD: IX and IY. The prefix leaves the register's value in r1; the few handlers that
+@ write the register back tell which one it is from the prefix byte behind them (SETXY). Forms
+@ this file leaves out (IXh/IXl, prefixes that change nothing) go to RunPortable.
 
-
-op_dd:
-    ldrh    r1, [r11, #S_IX]
-    mvn     r2, #-S_IX - 1
-    b       1f
-op_fd:
-    ldrh    r1, [r11, #S_IY]
-    mvn     r2, #-S_IY - 1
-1:  str     r2, [r11, #O_XYSEL]
+    .macro  PREFIX reg
+    ldrh    r1, [r11, #\reg]
     ldrb    r0, [r4], #1
     add     lr, lr, #1
     add     r2, sp, #1024
     ldr     pc, [r2, r0, lsl #2]
+    .endm
+op_dd:
+    PREFIX  S_IX
+op_fd:
+    PREFIX  S_IY
 
 @ r0 = IX+d or IY+d (clean), also MEMPTR.
     .macro  IDX
@@ -1536,10 +1548,25 @@ op_fd:
     strh    r0, [r11, #S_WZ]
     .endm
 
-@ The index register = rs.
-    .macro  SETXY rs
+@ The index register = rs, where the prefix is `back` bytes behind the fetch pointer: DD (bit 5
+@ clear) names IX, FD IY, the next register in the state. A handler whose memory access may go
+@ through a callback, which may switch the bank the instruction came from, takes the prefix
+@ first (XYSEL_SAVE) and writes through the saved selection (SETXY_SAVED).
+    .macro  SETXY rs, back
+    ldrb    r2, [r4, #-\back]
+    and     r2, r2, #0x20
+    add     r2, r11, r2, lsr #4
+    strh    \rs, [r2, #S_IX]
+    .endm
+    .macro  XYSEL_SAVE back
+    ldrb    r2, [r4, #-\back]
+    str     r2, [r11, #O_XYSEL]
+    .endm
+    .macro  SETXY_SAVED rs
     ldr     r2, [r11, #O_XYSEL]
-    strh    \rs, [r11, r2]
+    and     r2, r2, #0x20
+    add     r2, r11, r2, lsr #4
+    strh    \rs, [r2, #S_IX]
     .endm
 
     .irp    dst, 0, 1, 2, 3, 4, 5, 7
@@ -1572,14 +1599,15 @@ xy_\k\()_6:
 
 xy_ld_nn:
     IMM16   r0
-    SETXY   r0
+    SETXY   r0, 4
     NEXTS   14
 xy_push:
     PUSH
     NEXTS   15
 xy_pop:
+    XYSEL_SAVE 2
     POP
-    SETXY   r0
+    SETXY_SAVED r0
     NEXTS   14
 xy_jp:
     mov     r0, r1
@@ -1757,43 +1785,44 @@ xy_ld_mem_xy:                           @ LD (nn),IX: MEMPTR = nn + 1
     NEXT    20
 xy_ld_xy_mem:
     IMM16   r0
+    XYSEL_SAVE 4
     add     r1, r0, #1
     strh    r1, [r11, #S_WZ]
     RD16
-    SETXY   r0
+    SETXY_SAVED r0
     NEXT    20
 xy_inc:
     add     r1, r1, #1
     bic     r1, r1, #0x10000
-    SETXY   r1
+    SETXY   r1, 2
     NEXT    10
     .ltorg
 xy_dec:
     sub     r1, r1, #1
     mov     r1, r1, lsl #16
     mov     r1, r1, lsr #16
-    SETXY   r1
+    SETXY   r1, 2
     NEXT    10
 xy_add_0:
     mov     r3, r1
     ADD16   r3, r8
-    SETXY   r3
+    SETXY   r3, 2
     NEXT    15
 xy_add_1:
     mov     r3, r1
     ADD16   r3, r9
-    SETXY   r3
+    SETXY   r3, 2
     NEXT    15
 xy_add_2:
     mov     r3, r1
     ADD16   r3, r3
-    SETXY   r3
+    SETXY   r3, 2
     NEXT    15
 xy_add_3:
     mov     r3, r1
     ldrh    r1, [r11, #S_SP]
     ADD16   r3, r1
-    SETXY   r3
+    SETXY   r3, 2
     NEXT    15
 op_add_hl_3:
     ldrh    r3, [r11, #S_SP]
@@ -2203,13 +2232,14 @@ xy_ld_sp:
     strh    r1, [r11, #S_SP]
     NEXTFAR 10
 xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
+    XYSEL_SAVE 2
     ldrh    r0, [r11, #S_SP]
     RD16
     strh    r0, [r11, #S_WZ]
     ldrh    r0, [r11, #S_SP]
     WR16    slow_push16
     ldrh    r0, [r11, #S_WZ]
-    SETXY   r0
+    SETXY_SAVED r0
     NEXTFAR 23
 
 op_ldrr_3:
