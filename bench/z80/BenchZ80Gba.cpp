@@ -79,7 +79,8 @@ int Run(int argc, char** argv) {
     }
 
     const std::uint32_t expected = bench::RunMixOnce(*std::make_unique<rix::emu::Machine>());
-    std::printf("Z80 mix on the machine (the Z80 and RAM in IWRAM, the rest in EWRAM), %d frames "
+    std::printf("Z80 mix on the machine (the Z80 and RAM in IWRAM, the cartridge page in video "
+                "memory, the rest in EWRAM), %d frames "
                 "of %d lines x %d cycles, nothing drawn, run as the cartridge program runs "
                 "them: in blocks of lines between the machine's events, each block followed by "
                 "its lines' work (sound chip not clocked, as on the GBA); timer overhead %u ARM "

@@ -26,20 +26,22 @@ std::uint8_t gRam[rix::emu::Machine::kRamSize];
 RIX_EWRAM_BSS rix::emu::Machine gMachine(gCpu, gRam);
 // Not in a cleared section: its table pointer is initialised as data, not by a constructor.
 GameVideo gGameVideo;
-// A cartridge of 32 KiB or less runs from a copy here: the Z80 fetches every opcode and operand
-// byte through the CPU's data bus, where EWRAM takes 3 cycles a byte and the cartridge's ROM 4.
-// The copy keeps the ROM's place within a word (ROMs lie unaligned in the cartridge), so that
-// one 32-bit DMA makes it in time for the game's first frame.
-alignas(4) RIX_EWRAM_BSS std::uint8_t gRomCopy[rix::emu::kCartridgeWindow + 4];
+// A cartridge of 32 KiB or less runs from a copy in the video memory the game's picture leaves
+// free: the Z80 fetches every opcode and operand byte through the CPU's data bus, where video
+// memory takes a cycle a byte, EWRAM 3 and the cartridge's ROM 4. The copy keeps the ROM's
+// place within a word (ROMs lie unaligned in the cartridge), so that one 32-bit DMA (video
+// memory takes no byte writes) makes it in time for the game's first frame. The menu may be
+// showing part of that memory: the display is blanked first.
+static_assert(rix::emu::kCartridgeWindow + 3 <= kFreeVramSize);
 
 const std::uint8_t* CopyRom(const std::uint8_t* rom, std::uint32_t size) {
+    hw::Reg<std::uint16_t>(hw::kDispcnt) = hw::kDispcntForcedBlank;
     const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(rom);
     const std::uint32_t skew = address & 3;
     hw::Reg<std::uint32_t>(hw::kDma3sad) = std::uint32_t(address - skew);
-    hw::Reg<std::uint32_t>(hw::kDma3dad) =
-        std::uint32_t(reinterpret_cast<std::uintptr_t>(gRomCopy));
+    hw::Reg<std::uint32_t>(hw::kDma3dad) = std::uint32_t(kFreeVram);
     hw::Reg<std::uint32_t>(hw::kDma3cnt) = hw::kDmaEnable32 | ((skew + size + 3) / 4);
-    return gRomCopy + skew;
+    return reinterpret_cast<const std::uint8_t*>(kFreeVram) + skew;
 }
 
 // What the machine draws through: the game's picture, then the chip's dirty map cleared at once,

@@ -25,21 +25,27 @@ void VblankHook() {
 
 // --- Where things go ---
 
-// Background tiles from character block 0: up to 1024 (Multicolor), 32 KiB.
+// Background tiles from character block 0: up to 1024 (Multicolor), 32 KiB; the map right
+// behind them. Then the free video memory (kFreeVram), then the sprites' object tiles.
 constexpr std::uintptr_t kTiles = hw::kVram;
-constexpr unsigned kScreenBlock = 31;
+constexpr unsigned kScreenBlock = 16;
 constexpr std::uintptr_t kMap = hw::kVram + kScreenBlock * hw::kScreenBlockSize;
 constexpr int kTileBytes = 32;
 constexpr int kMapWidth = 32;
+constexpr int kFirstObjectTile = 72;
+static_assert(kMap == kTiles + 1024 * kTileBytes && kFreeVram == kMap + hw::kScreenBlockSize);
+static_assert(kFreeVram + kFreeVramSize <= hw::kVramObj + kFirstObjectTile * kTileBytes);
 
 constexpr int kCrop = 8; // chip pixels left out at each side
 constexpr int kGbaLines = 160;
 constexpr int kChipLines = Vdp::kActiveLines;
 constexpr int kNameRows = 24;
 
-// Each sprite has 16 object tiles of its own (room for 32 x 32 pixels): 16 KiB for 32 sprites.
+// Each sprite has 16 object tiles of its own (room for 32 x 32 pixels): 16 KiB for 32 sprites,
+// from kFirstObjectTile.
 constexpr int kSprites = 32;
 constexpr int kSlotTiles = 16;
+static_assert(kFirstObjectTile + kSprites * kSlotTiles <= 1024);
 constexpr int kObjects = 128;
 constexpr std::uint16_t kObjectHidden = 0x0200; // attribute 0: not drawn
 constexpr std::uint8_t kSpriteTerminator = 208;
@@ -454,7 +460,8 @@ int DrawSprite(int slot, const Sprite& sprite, View view) {
         return -1;
     }
     const int tilesAcross = size / 8;
-    volatile std::uint32_t* tiles = Words(hw::kVramObj + slot * kSlotTiles * kTileBytes);
+    volatile std::uint32_t* tiles =
+        Words(hw::kVramObj + (kFirstObjectTile + slot * kSlotTiles) * kTileBytes);
     for (int j = 0; j < size; ++j) {
         unsigned bits = 0;
         const int line = y + j < kGbaLines ? ChipLine(view, y + j) : kChipLines;
@@ -595,7 +602,8 @@ void GameVideo::PlaceSprites() {
         hw::Reg<std::uint16_t>(object) = std::uint16_t(s.y);
         hw::Reg<std::uint16_t>(object + 2) =
             std::uint16_t(((s.x - kCrop) & 0x1FF) | sizeCode << 14);
-        hw::Reg<std::uint16_t>(object + 4) = std::uint16_t(k * kSlotTiles | s.colour << 12);
+        hw::Reg<std::uint16_t>(object + 4) =
+            std::uint16_t((kFirstObjectTile + k * kSlotTiles) | s.colour << 12);
     }
     HideObjects(gSprites.listed, gSprites.objects);
     gSprites.objects = gSprites.listed;

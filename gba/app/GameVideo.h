@@ -14,6 +14,13 @@
 
 namespace rix::gba {
 
+// The video memory a game's picture leaves free: from the end of the background's map to the
+// first object tile in use, 32 KiB and a word. The cartridge program keeps the copy of a
+// cartridge of 32 KiB or less there, where the Z80's fetches and reads take a cycle a byte
+// (EWRAM takes three, the cartridge's ROM four).
+inline constexpr std::uintptr_t kFreeVram = 0x06008800;
+inline constexpr std::uint32_t kFreeVramSize = 0x8000 + 4;
+
 // How the chip's 256 x 192 picture meets the GBA's 240 x 160 screen. Both crop 8 pixels at each
 // side. kFit shows all 192 lines by leaving out one in six (chip lines 5, 11, ..., 191); the
 // 1:1 views show 160 lines unscaled, from chip line 0, 16 or 32.

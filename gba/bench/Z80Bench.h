@@ -42,8 +42,8 @@ inline constexpr int kFrames = 10;
 // The instruction mix: a game's object loop. Eight 4-byte records (y, x, dy, tile) move
 // through IX, each drawn by a subroutine that stores into a RAM table and writes the video
 // chip's data port; then a block copy, a 16-bit counter, a BCD score and a sound-chip write.
-// It is the machine's cartridge, run from 8000h (from a copy in EWRAM, as the cartridge program
-// runs cartridges of 32 KiB or less), with the
+// It is the machine's cartridge, run from 8000h (from a copy in the video memory a game's picture
+// leaves free, as the cartridge program runs cartridges of 32 KiB or less), with the
 // console's RAM at 6000h-63FFh, mirrored up to 7FFFh. It has no header: the benchmark starts it
 // directly instead of through the BIOS.
 inline constexpr std::uint16_t kMixOrigin = 0x8000;
@@ -113,7 +113,7 @@ inline constexpr std::uint8_t kMixCode[] = {
 };
 
 // The cartridge page the mix runs from: whole pages, as the CPU maps them.
-struct MixPage {
+struct alignas(4) MixPage {
     std::uint8_t bytes[rix::emu::kZ80PageSize];
 };
 constexpr MixPage MakeMixPage() {
@@ -127,7 +127,7 @@ inline constexpr MixPage kMixPage = MakeMixPage();
 static_assert(sizeof kMixCode <= sizeof kMixPage.bytes);
 
 // A freshly loaded machine with the mix as its cartridge, at the mix's first instruction. The
-// GBA image passes a copy in EWRAM, where the cartridge program runs small cartridges from.
+// GBA image passes a copy in video memory, where the cartridge program runs small cartridges from.
 inline void PrepareMix(rix::emu::Machine& machine, const std::uint8_t* page = kMixPage.bytes) {
     rix::emu::MachineConfig config;
     config.rom = page;
