@@ -1847,7 +1847,63 @@ op_add_hl_3:
     strneh  r0, [r11, #S_WZ]
     .endif
     @ The bytes one after the other; the flags only for the last one that moves in this run.
-1:  mov     r0, r10
+1:
+    .if \step > 0 && \repeat
+    @ LDIR: the rounds that stay inside HL's and DE's pages (both mapped), leave BC above 0 and
+    @ fit the budget, copied in one go; the registers, the cycles (21 a round) and R (2 a
+    @ round) as the rounds one by one would leave them. The rest, one round at a time below.
+    add     r0, r5, #20
+    ldr     r1, =0xC30C30C4             @ 2^36 / 21, rounded up
+    umull   r2, r3, r0, r1
+    mov     r3, r3, lsr #4              @ ceil(budget / 21): the rounds the budget allows
+    mov     r0, r10, lsl #22
+    mov     r0, r0, lsr #22
+    rsb     r0, r0, #1024               @ the bytes left in HL's page
+    cmp     r0, r3
+    movlo   r3, r0
+    mov     r0, r9, lsl #22
+    mov     r0, r0, lsr #22
+    rsb     r0, r0, #1024               @ in DE's
+    cmp     r0, r3
+    movlo   r3, r0
+    sub     r0, r8, #1                  @ BC less 1 (BC = 0: 65535), so BC never ends in here
+    cmp     r0, r3
+    movlo   r3, r0
+    cmp     r3, #4
+    blo     3f
+    mov     r2, r10, lsr #10
+    ldr     r0, [r11, r2, lsl #2]
+    cmp     r0, #0
+    beq     3f
+    mov     r2, r9, lsr #10
+    add     r2, r2, #64
+    ldr     r1, [r11, r2, lsl #2]
+    cmp     r1, #0
+    beq     3f
+    add     r0, r0, r10
+    add     r1, r1, r9
+    add     r10, r10, r3
+    bic     r10, r10, #0x10000
+    add     r9, r9, r3
+    bic     r9, r9, #0x10000
+    sub     r8, r8, r3
+    mov     r8, r8, lsl #16
+    mov     r8, r8, lsr #16
+    add     r2, r3, r3, lsl #2
+    add     r2, r2, r3, lsl #4
+    sub     r5, r5, r2                  @ 21 cycles a round
+    add     lr, lr, r3, lsl #1
+4:  ldrb    r2, [r0], #1
+    strb    r2, [r1], #1
+    subs    r3, r3, #1
+    bne     4b
+    cmp     r5, #0
+    bgt     1b
+    sub     lr, lr, #2                  @ the last round does not go round again
+    b       6f
+3:
+    .endif
+    mov     r0, r10
     RD8
     mov     r1, r0
     mov     r0, r9
@@ -1875,7 +1931,7 @@ op_add_hl_3:
     bgt     1b
     @ The budget ends with BC not 0: P/V set, bits 3 and 5 from the instruction's address
     @ (bits 11 and 13), and PC back on the instruction.
-    and     r7, r7, #FS | FZ | FC
+6:  and     r7, r7, #FS | FZ | FC
     orr     r7, r7, #FPV
     ldr     r1, [r11, #O_R16ADDR]
     mov     r0, r1, lsr #8
@@ -1975,7 +2031,7 @@ ed_ld_\p:
     .endr
 
 @ OUTI OUTD OTIR OTDR: B counts down before it goes out on the bus as the port's high byte.
-    .macro  OUTBLOCK step, repeat
+    .macro  OUTBLOCK step, repeat, far=0
     .if \repeat
     ldr     r1, [r11, #O_PCBASE]
     sub     r1, r4, r1
@@ -2008,7 +2064,11 @@ ed_ld_\p:
     mov     r1, r8
     mov     r2, r0
     mov     r3, pc
+    .if \far
+    ldr     pc, =port_out
+    .else
     b       port_out
+    .endif
     .if \step > 0
     add     r10, r10, #1
     bic     r10, r10, #0x10000
@@ -2037,15 +2097,27 @@ ed_ld_\p:
     cmp     r2, #0
     beq     3f
     mov     r3, pc
+    .if \far
+    ldr     pc, =repeat_io_flags
+    .else
     b       repeat_io_flags
+    .endif
     cmp     r5, #0
     addgt   lr, lr, #2
     bgt     1b
     sub     r4, r4, #2
+    .if \far
+    NEXTFAR
+    .else
     NEXT0
+    .endif
 3:
     .endif
+    .if \far
+    NEXTFAR
+    .else
     NEXT0
+    .endif
     .endm
 
 @ INIR/OTIR and the rest going round: bits 5 and 3 from the instruction's address (saved), H
@@ -2080,12 +2152,8 @@ repeat_io_flags:
 
 ed_outi:
     OUTBLOCK 1, 0
-ed_outd:
-    OUTBLOCK -1, 0
 ed_otir:
     OUTBLOCK 1, 1
-ed_otdr:
-    OUTBLOCK -1, 1
 
     .ltorg
 
@@ -2113,6 +2181,11 @@ op_ed:
 @ The rarer handlers in ROM (ARM code, reached and left through absolute addresses).
     .section .text.z80arm_rare, "ax", %progbits
     .align  2
+ed_outd:                                @ the decrementing block outputs: rare in games
+    OUTBLOCK -1, 0, 1
+ed_otdr:
+    OUTBLOCK -1, 1, 1
+    .ltorg
 ed_sbc_2:
     mov     r1, r10
     SBC16   r1
