@@ -289,6 +289,18 @@ size_t Machine::RunFrame(VideoRenderer& renderer, int16_t* samples, uint32_t sam
     return frameRun_.written;
 }
 
+RIX_ALWAYS_INLINE void Machine::ChipAfterLine(int line) {
+    if (line == Vdp::kActiveLines - 1) {
+        RIX_PROFILE_BEGIN(Video);
+        frameRun_.renderer->Frame(vdp_);
+        RIX_PROFILE_END(Video);
+    }
+    RIX_PROFILE_BEGIN(Status);
+    vdp_.ScanLine(line);
+    RIX_PROFILE_END(Status);
+    UpdateNmi();
+}
+
 void Machine::EndBlock(void* context) {
     // EndLine's work for each line of the block, where it does anything: the blocks end where
     // the events are, so only a block's last line can be the one behind which the renderer
@@ -297,16 +309,7 @@ void Machine::EndBlock(void* context) {
     auto& m = *static_cast<Machine*>(context);
     FrameRun& run = m.frameRun_;
     run.line += run.blockLines;
-    const int last = run.line - 1;
-    if (last == Vdp::kActiveLines - 1) {
-        RIX_PROFILE_BEGIN(Video);
-        run.renderer->Frame(m.vdp_);
-        RIX_PROFILE_END(Video);
-    }
-    RIX_PROFILE_BEGIN(Status);
-    m.vdp_.ScanLine(last);
-    RIX_PROFILE_END(Status);
-    m.UpdateNmi();
+    m.ChipAfterLine(run.line - 1);
     m.sampleClocks_ += uint64_t{kSoundClocksPerLine} * run.blockLines;
     m.sampleRate_ = 0;
     RIX_PROFILE_END(Other);
@@ -320,15 +323,7 @@ void Machine::EndLine(void* context) {
     const int line = run.line++;
     // Line is the base class's empty one on the GBA: not worth two marks a line.
     run.renderer->Line(m.vdp_, line);
-    if (line == Vdp::kActiveLines - 1) {
-        RIX_PROFILE_BEGIN(Video);
-        run.renderer->Frame(m.vdp_);
-        RIX_PROFILE_END(Video);
-    }
-    RIX_PROFILE_BEGIN(Status);
-    m.vdp_.ScanLine(line);
-    RIX_PROFILE_END(Status);
-    m.UpdateNmi();
+    m.ChipAfterLine(line);
     m.sampleClocks_ += kSoundClocksPerLine;
     if (run.sound) {
         // The samples due by the end of this line, counted from the start, so that rounding

@@ -183,6 +183,9 @@ private:
     RIX_IWRAM_CODE static void EndLine(void* context);
     // The same behind a block of lines run as one (kLineBlocks).
     static void EndBlock(void* context);
+    // Behind line `line`: the renderer's Frame after the last active line, then the chip's
+    // status and timing for the line, then the NMI input.
+    void ChipAfterLine(int line);
 
     // The frame RunFrame is running, for EndLine.
     struct FrameRun {
