@@ -39,6 +39,20 @@ void Fill(Vdp& vdp, uint16_t address, size_t count, uint8_t value) {
     }
 }
 
+// Reproducible random bytes for the randomised status checks (a linear congruential
+// generator's high byte).
+class RandomBytes {
+public:
+    explicit RandomBytes(uint32_t seed) : seed_(seed) {}
+    uint8_t operator()() {
+        seed_ = seed_ * 1664525u + 1013904223u;
+        return static_cast<uint8_t>(seed_ >> 24);
+    }
+
+private:
+    uint32_t seed_;
+};
+
 void SetRegisters(Vdp& vdp, const std::array<uint8_t, 8>& regs) {
     for (int i = 0; i < 8; ++i) {
         SetRegister(vdp, i, regs[i]);
@@ -277,11 +291,7 @@ TEST(VdpStatus, SpriteStatusTimings) {
 // tables: random sprite tables in every size and magnification, with Y values that wrap, the
 // terminator anywhere or absent, sparse and dense patterns.
 TEST(VdpStatus, PerFrameStatusIsWhatTheLinesGiveInTurn) {
-    uint32_t seed = 0x2468ACE1u;
-    auto next = [&] {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<uint8_t>(seed >> 24);
-    };
+    RandomBytes next(0x2468ACE1u);
     for (int round = 0; round < 3000; ++round) {
         Vdp perLine;
         Vdp perFrame;
@@ -336,11 +346,7 @@ TEST(VdpStatus, PerFrameStatusIsWhatTheLinesGiveInTurn) {
 // on the line's edges and on each other; now and then the program moves a sprite or ends the
 // table in the middle of the frame, or only changes a sprite's colour there.
 TEST(VdpStatus, LineStatusFollowsTheSpritesOnTheLine) {
-    uint32_t seed = 0x13579BDFu;
-    auto next = [&] {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<uint8_t>(seed >> 24);
-    };
+    RandomBytes next(0x13579BDFu);
     for (int round = 0; round < 400; ++round) {
         Vdp vdp;
         const uint8_t r1 = static_cast<uint8_t>(0x40 | (round & 3));
