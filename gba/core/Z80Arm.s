@@ -15,7 +15,9 @@
 @   r11 the CPU object's page tables (&readPages_; Z80State lies at negative offsets)
 @   r12 fetch limit: an instruction may start below it (see Z80::RebuildFetchRuns)
 @   sp  the opcode table (the ARM stack pointer is saved in the object while the core runs)
-@   lr  the refresh counter (R's low 7 bits count on in it)
+@   lr  SP in bits 15-0, the refresh counter in bits 31-24 (R's low 7 bits count on in 30-24);
+@       bits 23-16 (set to 80h) take the carries and borrows of SP going round 64 KiB, far
+@       fewer in a run than would reach R
 @   r0-r3 scratch
 @ Interrupts on the GBA run in IRQ mode on their own banked sp and lr, so borrowing sp and lr
 @ here is safe; every call out (callbacks, RunPortable) puts the real stack back first.
@@ -93,6 +95,7 @@
     .equ    kObjectToTables, 48
 
     .equ    kAttention, 0x40000000
+    .equ    RINC, 0x01000000        @ one refresh step in lr
 
 @ Flag tables, just below the opcode table: add rX, sp, value; ldrb rY, [rX, #T_...].
     .equ    T_SZ, -1024      @ S, Z, bits 5 and 3 of a result
@@ -117,7 +120,7 @@
     subs    r5, r5, #\n
     cmpgt   r12, r4
     ldrgtb  r0, [r4], #1
-    addgt   lr, lr, #1
+    addgt   lr, lr, #RINC
     ldrgt   pc, [sp, r0, lsl #2]
     b       boundary
     .endm
@@ -138,7 +141,7 @@
     .endif
     cmpgt   r12, r4
     ldrgtb  r0, [r4], #1
-    addgt   lr, lr, #1
+    addgt   lr, lr, #RINC
     ldrgt   pc, [sp, r0, lsl #2]
     ldr     pc, =boundary
     .ltorg
@@ -149,7 +152,7 @@
     cmp     r5, #0
     cmpgt   r12, r4
     ldrgtb  r0, [r4], #1
-    addgt   lr, lr, #1
+    addgt   lr, lr, #RINC
     ldrgt   pc, [sp, r0, lsl #2]
     b       boundary
     .endm
@@ -290,21 +293,29 @@
     NEXT0
     .endm
 
+@ r0 = SP (clean).
+    .macro  GETSP rd
+    mov     \rd, lr, lsl #16
+    mov     \rd, \rd, lsr #16
+    .endm
+
+@ SP = the clean value in rs.
+    .macro  SETSP rs
+    mov     lr, lr, lsr #16
+    orr     lr, \rs, lr, lsl #16
+    .endm
+
 @ Push the word in r1 (high byte first). Clobbers r0, r2, r3.
     .macro  PUSH
-    ldrh    r0, [r11, #S_SP]
-    sub     r0, r0, #2
-    mov     r0, r0, lsl #16
-    mov     r0, r0, lsr #16
-    strh    r0, [r11, #S_SP]
+    sub     lr, lr, #2
+    GETSP   r0
     WR16    slow_push16
     .endm
 
 @ r0 = popped word. Clobbers r1-r3.
     .macro  POP
-    ldrh    r0, [r11, #S_SP]
-    add     r1, r0, #2
-    strh    r1, [r11, #S_SP]
+    GETSP   r0
+    add     lr, lr, #2
     RD16
     .endm
 
@@ -366,7 +377,7 @@
     .elseif \n == 2
     mov     \rd, r10
     .else
-    ldrh    \rd, [r11, #S_SP]
+    GETSP   \rd
     .endif
     .endm
 
@@ -378,7 +389,7 @@
     .elseif \n == 2
     mov     r10, \rs
     .else
-    strh    \rs, [r11, #S_SP]
+    SETSP   \rs
     .endif
     .endm
 
@@ -402,7 +413,11 @@ load_state:
     ldrh    r0, [r11, #S_PC]
     str     lr, [r11, #O_LSRET]
     SETPC
-    ldrb    lr, [r11, #S_R]
+    ldrb    r0, [r11, #S_R]
+    ldrh    r1, [r11, #S_SP]
+    mov     lr, r0, lsl #24
+    orr     lr, lr, #0x800000
+    orr     lr, lr, r1
     ldr     sp, =z80_ops
     ldr     pc, [r11, #O_LSRET]
 
@@ -416,9 +431,11 @@ store_state:
     ldr     r1, [r11, #O_PCBASE]
     sub     r0, r4, r1
     strh    r0, [r11, #S_PC]
+    strh    lr, [r11, #S_SP]
     ldrb    r1, [r11, #S_R]
     and     r1, r1, #0x80
-    and     r2, lr, #0x7F
+    mov     r2, lr, lsl #1
+    mov     r2, r2, lsr #25
     orr     r1, r1, r2
     strb    r1, [r11, #S_R]
     mov     pc, r3
@@ -464,7 +481,7 @@ resume_intdelay:
     ldrne   pc, =portable_step
     strb    r0, [r11, #S_INTDELAY]
     ldrb    r0, [r4], #1
-    add     lr, lr, #1
+    add     lr, lr, #RINC
     ldr     pc, [sp, r0, lsl #2]
 
 next0:
@@ -480,7 +497,7 @@ boundary:
     SETPC
     cmp     r12, r4
     ldrgtb  r0, [r4], #1
-    addgt   lr, lr, #1
+    addgt   lr, lr, #RINC
     ldrgt   pc, [sp, r0, lsl #2]
     ldr     pc, =portable_step
 boundary_out:
@@ -498,7 +515,7 @@ boundary_out:
     @ budget.
     add     r0, r5, #3
     mov     r0, r0, lsr #2
-    add     lr, lr, r0
+    add     lr, lr, r0, lsl #24
     sub     r5, r5, r0, lsl #2
     b       done
 
@@ -678,11 +695,11 @@ portable_step:
 @ it), nothing has been spent.
 op_portable:
     sub     r4, r4, #1
-    sub     lr, lr, #1
+    sub     lr, lr, #RINC
     b       portable_step
 op_portable2:
     sub     r4, r4, #2
-    sub     lr, lr, #2
+    sub     lr, lr, #2 * RINC
     b       portable_step
 
 @ ---------------------------------------------------------------------------------------------
@@ -1144,7 +1161,7 @@ jr_or_self:
     ldr     r2, =0xAAAAAAAB
     umull   r3, r0, r1, r2
     mov     r0, r0, lsr #3
-    add     lr, lr, r0                  @ each fetches the JR again
+    add     lr, lr, r0, lsl #24         @ each fetches the JR again
     add     r0, r0, r0, lsl #1
     sub     r5, r5, r0, lsl #2
     b       next0
@@ -1430,7 +1447,7 @@ cb_modify:
     .ltorg
 op_cb:
     ldrb    r0, [r4], #1
-    add     lr, lr, #1
+    add     lr, lr, #RINC
     and     r1, r0, #7
     cmp     r1, #6
     beq     cb_hl
@@ -1530,7 +1547,7 @@ cb_hl:
     .macro  PREFIX reg
     ldrh    r1, [r11, #\reg]
     ldrb    r0, [r4], #1
-    add     lr, lr, #1
+    add     lr, lr, #RINC
     add     r2, sp, #1024
     ldr     pc, [r2, r0, lsl #2]
     .endm
@@ -1820,12 +1837,12 @@ xy_add_2:
     NEXT    15
 xy_add_3:
     mov     r3, r1
-    ldrh    r1, [r11, #S_SP]
+    GETSP   r1
     ADD16   r3, r1
     SETXY   r3, 2
     NEXT    15
 op_add_hl_3:
-    ldrh    r3, [r11, #S_SP]
+    GETSP   r3
     ADD16   r10, r3
     NEXT    11
 
@@ -1892,14 +1909,14 @@ op_add_hl_3:
     add     r2, r3, r3, lsl #2
     add     r2, r2, r3, lsl #4
     sub     r5, r5, r2                  @ 21 cycles a round
-    add     lr, lr, r3, lsl #1
+    add     lr, lr, r3, lsl #25
 4:  ldrb    r2, [r0], #1
     strb    r2, [r1], #1
     subs    r3, r3, #1
     bne     4b
     cmp     r5, #0
     bgt     1b
-    sub     lr, lr, #2                  @ the last round does not go round again
+    sub     lr, lr, #2 * RINC           @ the last round does not go round again
     b       6f
 3:
     .endif
@@ -1927,7 +1944,7 @@ op_add_hl_3:
     .if \repeat
     beq     2f
     subs    r5, r5, #21
-    addgt   lr, lr, #2                  @ going round again fetches ED and its opcode again
+    addgt   lr, lr, #2 * RINC           @ going round again fetches ED and its opcode again
     bgt     1b
     @ The budget ends with BC not 0: P/V set, bits 3 and 5 from the instruction's address
     @ (bits 11 and 13), and PC back on the instruction.
@@ -2103,7 +2120,7 @@ ed_ld_\p:
     b       repeat_io_flags
     .endif
     cmp     r5, #0
-    addgt   lr, lr, #2
+    addgt   lr, lr, #2 * RINC
     bgt     1b
     sub     r4, r4, #2
     .if \far
@@ -2158,18 +2175,18 @@ ed_otir:
     .ltorg
 
 op_ex_sp_hl:                            @ EX (SP),HL: MEMPTR = the new HL
-    ldrh    r0, [r11, #S_SP]
+    GETSP   r0
     RD16
     mov     r1, r10
     mov     r10, r0
     strh    r0, [r11, #S_WZ]
-    ldrh    r0, [r11, #S_SP]
+    GETSP   r0
     WR16    slow_push16
     sub     r5, r5, #19
     NEXTFAR
 op_ed:
     ldrb    r0, [r4], #1
-    add     lr, lr, #1
+    add     lr, lr, #RINC
     add     r2, sp, #2048
     ldrb    r1, [r2, r0]
     add     r2, r2, #256
@@ -2192,7 +2209,7 @@ ed_sbc_2:
     ldr     pc, =hl16_end
     .ltorg
 ed_sbc_3:
-    ldrh    r1, [r11, #S_SP]
+    GETSP   r1
     SBC16   r1
     ldr     pc, =hl16_end
     .ltorg
@@ -2244,7 +2261,7 @@ ed_adc_2:
     ldr     pc, =hl16_end
     .ltorg
 ed_adc_3:
-    ldrh    r1, [r11, #S_SP]
+    GETSP   r1
     ADC16   r1
     ldr     pc, =hl16_end
 
@@ -2298,18 +2315,18 @@ op_ccf:                                 @ H takes the old carry
     NEXTFAR 4
 
 op_ld_sp_hl:
-    strh    r10, [r11, #S_SP]
+    SETSP   r10
     NEXTFAR 6
 
 xy_ld_sp:
-    strh    r1, [r11, #S_SP]
+    SETSP   r1
     NEXTFAR 10
 xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
     XYSEL_SAVE 2
-    ldrh    r0, [r11, #S_SP]
+    GETSP   r0
     RD16
     strh    r0, [r11, #S_WZ]
-    ldrh    r0, [r11, #S_SP]
+    GETSP   r0
     WR16    slow_push16
     ldrh    r0, [r11, #S_WZ]
     SETXY_SAVED r0
@@ -2317,18 +2334,14 @@ xy_ex_sp:                               @ EX (SP),IX: MEMPTR = the new IX
 
 op_ldrr_3:
     IMM16   r0
-    strh    r0, [r11, #S_SP]
+    SETSP   r0
     NEXTFAR 10
 
-op_incrr_3:
-    ldrh    r0, [r11, #S_SP]
-    add     r0, r0, #1
-    strh    r0, [r11, #S_SP]
+op_incrr_3:                             @ going round 64 KiB carries into lr's bits 23-16
+    add     lr, lr, #1
     NEXTFAR 6
 op_decrr_3:
-    ldrh    r0, [r11, #S_SP]
-    sub     r0, r0, #1
-    strh    r0, [r11, #S_SP]
+    sub     lr, lr, #1
     NEXTFAR 6
 
     .section .iwram.z80arm, "ax", %progbits
