@@ -77,7 +77,6 @@
     .equ    O_W8RET, 1116
     .equ    O_XYSEL, 1120
     .equ    O_CBOP, 1124
-    .equ    O_CALLTGT, 1128
     .equ    O_LSRET, 1132
     .equ    O_LINESLEFT, 1136
     .equ    O_LINECYCLES, 1140
@@ -900,13 +899,11 @@ op_ld_hl_nn:
     RD16
     mov     r10, r0
     NEXTS   16
-push_tail:
-    PUSH
-    NEXT    11
     .irp    p, 0, 1, 2
 op_push_\p:
     GET16   \p, r1
-    b       push_tail
+    PUSH
+    NEXT    11
 op_pop_\p:
     POP
     SET16   \p, r0
@@ -1202,21 +1199,19 @@ op_jp_hl:
     sub     r5, r5, #4
     b       jump
 
-@ CALL to r0 with the cycles spent: pushes the PC behind the instruction.
-call:
-    mov     r1, r0
-    GETPC   r0
-    str     r1, [r11, #O_CALLTGT]
-    mov     r1, r0
-    PUSH
-    ldr     r0, [r11, #O_CALLTGT]
-    GOTO
-
+@ CALL to the target in MEMPTR with the cycles spent: pushes the PC behind the instruction
+@ (its low 16 bits: the push stores no more).
 op_call:
     IMM16   r0
     strh    r0, [r11, #S_WZ]
     sub     r5, r5, #17
-    b       call
+call:
+    ldr     r3, [r11, #O_PCBASE]
+    sub     r1, r4, r3
+    PUSH
+    ldrh    r0, [r11, #S_WZ]
+    GOTO
+
     .irp    c, 0, 1, 2, 3, 4, 5, 6, 7
 op_call_\c:
     COND    \c
@@ -1232,14 +1227,13 @@ op_rst_\t:
     b       call
     .endr
 
+op_ret:
+    sub     r5, r5, #10
 ret:
     POP
     strh    r0, [r11, #S_WZ]
     GOTO
 
-op_ret:
-    sub     r5, r5, #10
-    b       ret
     .irp    c, 0, 1, 2, 3, 4, 5, 6, 7
 op_ret_\c:
     COND    \c
@@ -1274,15 +1268,15 @@ port_out:
     ATTENTION_CHECK
     ldr     pc, [r11, #O_SAVE2]
 
-@ The wired stream port (Z80::SetStreamPort), as StreamPort::Write does it: the byte in r2 at the
-@ address, which advances, the byte kept with pending cleared, the address's block marked.
-stream_write:
+@ The wired stream port (Z80::SetStreamPort), as StreamPort::Write does it: the clean byte in v
+@ at the address, which advances, the byte kept with pending cleared, the address's block
+@ marked. v may be r2; r0-r3 are clobbered.
+    .macro  STREAM_WRITE v
     ldr     r0, [r11, #O_STREAM]
-    and     r2, r2, #0xFF
     ldrh    r1, [r0, #ST_ADDRESS]
-    strh    r2, [r0, #ST_LAST]          @ last = the byte, pending = false
+    strh    \v, [r0, #ST_LAST]          @ last = the byte, pending = false
     ldr     r3, [r11, #O_STREAMMEMORY]
-    strb    r2, [r3, r1]
+    strb    \v, [r3, r1]
     ldr     r3, [r11, #O_STREAMADDRMASK]
     add     r2, r1, #1
     mov     r3, r3, lsl #16
@@ -1297,6 +1291,10 @@ stream_write:
     ldrb    r3, [r0, r1, lsr #3]
     orr     r3, r3, r2
     strb    r3, [r0, r1, lsr #3]
+    .endm
+stream_write:
+    and     r2, r2, #0xFF
+    STREAM_WRITE r2
     ldr     pc, [r11, #O_SAVE2]
 port_in:
     ldrb    r0, [r11, #O_PORTSBLIND]
@@ -1321,7 +1319,14 @@ op_out_n_a:                             @ OUT (n),A: MEMPTR = A, n + 1
     and     r2, r2, #0xFF
     orr     r2, r2, r6, lsl #8
     strh    r2, [r11, #S_WZ]
-    orr     r1, r0, r6, lsl #8
+    ldr     r3, [r11, #O_STREAMMASK]    @ the stream port's mask, and its match in bits 15-8
+    and     r2, r0, r3
+    and     r3, r3, #0xFF00
+    cmp     r2, r3, lsr #8
+    bne     1f
+    STREAM_WRITE r6                     @ the video chip's data port, the most frequent
+    NEXT0
+1:  orr     r1, r0, r6, lsl #8
     mov     r2, r6
     mov     r3, pc
     b       port_out
