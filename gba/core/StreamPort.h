@@ -25,7 +25,7 @@ struct StreamPort {
     StreamPortState* state = nullptr;
     uint8_t* memory = nullptr;
     uint8_t* marks = nullptr;
-    uint16_t addressMask = 0; // the memory's size less one, a power of two
+    uint32_t addressMask = 0; // the memory's size less one, a power of two (a word for the ARM core)
 
     static constexpr unsigned kBlockSize = 8;
 

@@ -2016,6 +2016,7 @@ extern "C" void rix_z80_arm_layout_check() {
                   offsetof(Z80, stream_) + offsetof(StreamPort, memory) - kTables == 1176 &&
                   offsetof(Z80, stream_) + offsetof(StreamPort, marks) - kTables == 1180 &&
                   offsetof(Z80, stream_) + offsetof(StreamPort, addressMask) - kTables == 1184 &&
+                  sizeof(StreamPort::addressMask) == 4 &&
                   offsetof(Z80, streamMask_) - kTables == 1188 &&
                   offsetof(Z80, streamMatch_) - kTables == 1189);
     static_assert(offsetof(StreamPortState, address) == 0 && offsetof(StreamPortState, last) == 2 &&

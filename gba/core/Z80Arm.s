@@ -86,7 +86,7 @@
     .equ    O_STREAM, 1172          @ StreamPort: state, memory, marks, addressMask
     .equ    O_STREAMMEMORY, 1176
     .equ    O_STREAMMARKS, 1180
-    .equ    O_STREAMADDRMASK, 1184  @ the word holding addressMask in its low half
+    .equ    O_STREAMADDRMASK, 1184
     .equ    O_STREAMMASK, 1188
     .equ    O_STREAMMATCH, 1189
     .equ    ST_ADDRESS, 0           @ StreamPortState
@@ -149,6 +149,15 @@
 @ The same after the cycles are spent.
     .macro  NEXT0
     cmp     r5, #0
+    cmpgt   r12, r4
+    ldrgtb  r0, [r4], #1
+    addgt   lr, lr, #RINC
+    ldrgt   pc, [sp, r0, lsl #2]
+    b       boundary
+    .endm
+
+@ The same with the flags of the SUBS that spent the cycles.
+    .macro  NEXTGT
     cmpgt   r12, r4
     ldrgtb  r0, [r4], #1
     addgt   lr, lr, #RINC
@@ -945,8 +954,9 @@ op_dec_\n:
     NEXT    4
     .endr
     .ltorg
-@ The eight operations on A with the value in r1, the cycles already spent. Exact flags,
-@ bits 3 and 5 included (CP takes them from the operand).
+@ The eight operations on A with the value in r1, the cycles already spent by a SUBS whose
+@ flags they keep for the dispatch (no instruction here sets flags). Exact flags, bits 3 and 5
+@ included (CP takes them from the operand).
 alu_adc:
     and     r0, r7, #FC
     add     r0, r0, r1
@@ -965,7 +975,7 @@ alu_add:
     and     r6, r0, #0xFF
     FLAGS   r2, r6, T_SZ
     orr     r7, r7, r2
-    NEXT0
+    NEXTGT
 
 alu_sbc:
     and     r0, r7, #FC
@@ -977,8 +987,8 @@ alu_sub:
 1:  eor     r2, r6, r1
     eor     r3, r2, r0
     and     r7, r3, #FH
-    tst     r0, #0x100
-    orrne   r7, r7, #FC
+    and     r3, r0, #0x100              @ C: the borrow into bit 8
+    orr     r7, r7, r3, lsr #8
     eor     r3, r6, r0
     and     r3, r3, r2                  @ overflow: different signs in, the subtrahend's out
     and     r3, r3, #0x80
@@ -987,15 +997,15 @@ alu_sub:
     and     r6, r0, #0xFF
     FLAGS   r2, r6, T_SZ
     orr     r7, r7, r2
-    NEXT0
+    NEXTGT
 
 alu_cp:
     sub     r0, r6, r1
     eor     r2, r6, r1
     eor     r3, r2, r0
     and     r7, r3, #FH
-    tst     r0, #0x100
-    orrne   r7, r7, #FC
+    and     r3, r0, #0x100              @ C: the borrow into bit 8
+    orr     r7, r7, r3, lsr #8
     eor     r3, r6, r0
     and     r3, r3, r2
     and     r3, r3, #0x80
@@ -1007,39 +1017,39 @@ alu_cp:
     orr     r7, r7, r2
     and     r2, r1, #FX | FY
     orr     r7, r7, r2
-    NEXT0
+    NEXTGT
 
 alu_and:
     and     r6, r6, r1
     FLAGS   r7, r6, T_SZP
     orr     r7, r7, #FH
-    NEXT0
+    NEXTGT
 alu_xor:
     eor     r6, r6, r1
     FLAGS   r7, r6, T_SZP
-    NEXT0
+    NEXTGT
 alu_or:
     orr     r6, r6, r1
     FLAGS   r7, r6, T_SZP
-    NEXT0
+    NEXTGT
 
 @ The register, (HL) and immediate forms of each.
     .irp    k, add, adc, sub, sbc, and, xor, or, cp
     .irp    n, 0, 1, 2, 3, 4, 5, 7
 op_\k\()_\n:
     GET8    \n, r1
-    sub     r5, r5, #4
+    subs    r5, r5, #4
     b       alu_\k
     .endr
 op_\k\()_6:
     mov     r0, r10
     RD8
     mov     r1, r0
-    sub     r5, r5, #7
+    subs    r5, r5, #7
     b       alu_\k
 op_\k\()_n:
     IMM8    r1
-    sub     r5, r5, #7
+    subs    r5, r5, #7
     b       alu_\k
     .endr
 
@@ -1117,37 +1127,39 @@ op_decrr_\p:
     .ltorg
 jr_taken:
     add     r4, r4, r0
-    ldr     r1, [r11, #O_RSTART]
     ldr     r3, [r11, #O_PCBASE]
+    ldr     r1, [r11, #O_RSTART]
     sub     r0, r4, r3
     strh    r0, [r11, #S_WZ]
     cmp     r4, r1
-    bhs     1f
-    mov     r0, r0, lsl #16
+    blo     1f
+    NEXT0
+1:  mov     r0, r0, lsl #16
     mov     r0, r0, lsr #16
-    SETPC
-1:  NEXT0
+    b       jump_far
 
-op_jr:
-    ldrsb   r0, [r4], #1
-    sub     r5, r5, #12
-    b       jr_or_self
     .irp    c, 0, 1, 2, 3
 op_jr_\c:
     ldrsb   r0, [r4], #1
     COND    \c
-    subeq   r5, r5, #12
-    beq     jr_or_self
-    NEXT    7
-    .endr
-
-@ JR (or JR cc taken) with the displacement in r0, its 12 cycles spent. A JR to itself, the
-@ way programs wait for the frame interrupt, changes nothing but R and the time until the
-@ budget ends (interrupts come only between runs, and a condition it tests cannot change): all
-@ the rounds the budget holds at once.
-jr_or_self:
+    bne     1f
+    sub     r5, r5, #12
     cmn     r0, #2
     bne     jr_taken
+    b       jr_self
+1:  NEXT    7
+    .endr
+op_jr:
+    ldrsb   r0, [r4], #1
+    sub     r5, r5, #12
+    cmn     r0, #2
+    bne     jr_taken
+
+@ JR (or JR cc taken) to itself, its 12 cycles spent, the way programs wait for the frame
+@ interrupt: it changes nothing but R and the time until the budget ends (interrupts come only
+@ between runs, and a condition it tests cannot change), so all the rounds the budget holds
+@ are taken at once.
+jr_self:
     sub     r4, r4, #2
     ldr     r3, [r11, #O_PCBASE]
     sub     r1, r4, r3
@@ -1279,9 +1291,7 @@ port_out:
     strb    \v, [r3, r1]
     ldr     r3, [r11, #O_STREAMADDRMASK]
     add     r2, r1, #1
-    mov     r3, r3, lsl #16
-    and     r2, r3, r2, lsl #16
-    mov     r2, r2, lsr #16
+    and     r2, r2, r3
     strh    r2, [r0, #ST_ADDRESS]
     ldr     r0, [r11, #O_STREAMMARKS]
     mov     r1, r1, lsr #3              @ the block
@@ -1615,7 +1625,7 @@ xy_\k\()_6:
     IDX
     RD8
     mov     r1, r0
-    sub     r5, r5, #19
+    subs    r5, r5, #19
     b       alu_\k
     .endr
 
@@ -2274,7 +2284,7 @@ ed_adc_3:
 ed_neg:
     mov     r1, r6
     mov     r6, #0
-    sub     r5, r5, #8
+    subs    r5, r5, #8
     ldr     pc, =alu_sub
 
     .ltorg
