@@ -1123,37 +1123,48 @@ op_decrr_\p:
     .endif
     .endm
 
-@ JR with the displacement in r0 and the cycles spent: MEMPTR = the target.
-    .ltorg
-jr_taken:
+@ JR, JR cc taken and DJNZ going round with the displacement in r0, n cycles to spend, MEMPTR =
+@ the target: within the fetch pointer's mapping when the target lies at or above its start
+@ (NEXT's limit check sends a target past its end to boundary), otherwise through SETPC. JR to
+@ itself (self=1) goes to jr_self.
+    .macro  JR_GO n, self
+    .if \self
+    cmn     r0, #2
+    beq     jr_self\n
+    .endif
     add     r4, r4, r0
     ldr     r3, [r11, #O_PCBASE]
     ldr     r1, [r11, #O_RSTART]
     sub     r0, r4, r3
     strh    r0, [r11, #S_WZ]
     cmp     r4, r1
-    blo     1f
-    NEXT0
-1:  mov     r0, r0, lsl #16
+    blo     jr_far\n
+    subs    r5, r5, #\n
+    NEXTGT
+    .endm
+
+jr_far13:
+    sub     r5, r5, #1
+jr_far12:
+    sub     r5, r5, #12
+    mov     r0, r0, lsl #16
     mov     r0, r0, lsr #16
     b       jump_far
+jr_self12:
+    sub     r5, r5, #12
+    b       jr_self
 
     .irp    c, 0, 1, 2, 3
 op_jr_\c:
     ldrsb   r0, [r4], #1
     COND    \c
     bne     1f
-    sub     r5, r5, #12
-    cmn     r0, #2
-    bne     jr_taken
-    b       jr_self
+    JR_GO   12, 1
 1:  NEXT    7
     .endr
 op_jr:
     ldrsb   r0, [r4], #1
-    sub     r5, r5, #12
-    cmn     r0, #2
-    bne     jr_taken
+    JR_GO   12, 1
 
 @ JR (or JR cc taken) to itself, its 12 cycles spent, the way programs wait for the frame
 @ interrupt: it changes nothing but R and the time until the budget ends (interrupts come only
@@ -1176,13 +1187,12 @@ jr_self:
     b       next0
 op_djnz:
     ldrsb   r0, [r4], #1
-    sub     r8, r8, #0x100
-    mov     r8, r8, lsl #16
-    mov     r8, r8, lsr #16
+    subs    r8, r8, #0x100
+    addmi   r8, r8, #0x10000            @ B from 0 to FFh
     tst     r8, #0xFF00
-    subne   r5, r5, #13
-    bne     jr_taken
-    NEXT    8
+    beq     1f
+    JR_GO   13, 0
+1:  NEXT    8
 
 @ JP to r0 with the cycles spent.
 jump:
@@ -1866,7 +1876,7 @@ op_add_hl_3:
 @ OTIR; the rest goes to RunPortable.
 
 @ LDI LDD LDIR LDDR. The repeating forms go round here while the budget lasts.
-    .macro  LDBLOCK step, repeat
+    .macro  LDBLOCK step, repeat, far=0
     .if \repeat
     ldr     r1, [r11, #O_PCBASE]
     sub     r1, r4, r1
@@ -1970,7 +1980,11 @@ op_add_hl_3:
     and     r0, r0, #FX | FY
     orr     r7, r7, r0
     sub     r4, r4, #2
+    .if \far
+    NEXTFAR
+    .else
     NEXT0
+    .endif
 2:
     .endif
     and     r7, r7, #FS | FZ | FC
@@ -1980,17 +1994,17 @@ op_add_hl_3:
     orr     r7, r7, r0
     and     r0, r1, #0x02
     orr     r7, r7, r0, lsl #4
+    .if \far
+    NEXTFAR 16
+    .else
     NEXT    16
+    .endif
     .endm
 
 ed_ldi:
     LDBLOCK 1, 0
-ed_ldd:
-    LDBLOCK -1, 0
 ed_ldir:
     LDBLOCK 1, 1
-ed_lddr:
-    LDBLOCK -1, 1
 
 @ SBC HL,rv and ADC HL,rv: MEMPTR = HL + 1.
     .macro  SBC16 rv
@@ -2217,6 +2231,12 @@ ed_outd:                                @ the decrementing block outputs: rare i
     OUTBLOCK -1, 0, 1
 ed_otdr:
     OUTBLOCK -1, 1, 1
+    .ltorg
+ed_ldd:                                 @ and the decrementing block moves
+    LDBLOCK -1, 0, 1
+    .ltorg
+ed_lddr:
+    LDBLOCK -1, 1, 1
     .ltorg
 ed_sbc_2:
     mov     r1, r10
