@@ -2009,9 +2009,9 @@ extern "C" void rix_z80_arm_layout_check() {
         offsetof(Z80, attention_) - kTables == 537 && offsetof(Z80, portsBlind_) - kTables == 538 &&
         offsetof(Z80, runBudget_) - kTables == 544 && offsetof(Z80, cyclesLeft_) - kTables == 548 &&
         offsetof(Z80, fetchLimit_) - kTables == 552 &&
-        offsetof(Z80, fetchStart_) - kTables == 808 && offsetof(Z80, pcBase_) - kTables == 1064 &&
-        offsetof(Z80, regionStart_) - kTables == 1068 &&
-        offsetof(Z80, armSave_) - kTables == 1072 && sizeof(Z80::armSave_) == 96);
+        offsetof(Z80, fetchStart_) - kTables == 808 && offsetof(Z80, armStack_) - kTables == 1064 &&
+        offsetof(Z80, pcBase_) - kTables == 1072 && offsetof(Z80, regionStart_) - kTables == 1076 &&
+        offsetof(Z80, armSave_) - kTables == 1080 && sizeof(Z80::armSave_) == 88);
     static_assert(offsetof(Z80, stream_) - kTables == 1172 &&
                   offsetof(Z80, stream_) + offsetof(StreamPort, memory) - kTables == 1176 &&
                   offsetof(Z80, stream_) + offsetof(StreamPort, marks) - kTables == 1180 &&

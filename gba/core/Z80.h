@@ -253,9 +253,11 @@ private:
     // mapping, and where that mapping starts; 0 and 0 for a page without a buffer.
     uintptr_t fetchLimit_[kZ80PageCount] = {};
     uintptr_t fetchStart_[kZ80PageCount] = {};
+    uintptr_t armStack_[2] = {}; // the ARM core's sp and lr around calls
+    // Side by side at an offset one ARM instruction can add, for one LDM of both.
     uintptr_t pcBase_ = 0;       // host pointer minus Z80 address, for the page PC is in
     uintptr_t regionStart_ = 0;  // fetchStart_ of that page
-    uintptr_t armSave_[24] = {}; // the ARM core's registers and scratch around calls
+    uintptr_t armSave_[22] = {}; // the ARM core's scratch around calls
     bool portableOnly_ = false;
 #endif
     // The port SetStreamPort wired, behind the ARM core's fields so that their offsets stay.

@@ -61,10 +61,10 @@
     .equ    O_CYCLESLEFT, 548
     .equ    O_FLIMIT, 552
     .equ    O_FSTART, 808
-    .equ    O_PCBASE, 1064
-    .equ    O_RSTART, 1068
-    .equ    O_SAVESP, 1072
-    .equ    O_SAVELR, 1076
+    .equ    O_SAVESP, 1064
+    .equ    O_SAVELR, 1068
+    .equ    O_PCBASE, 1072          @ and O_RSTART behind it, for one LDM
+    .equ    O_RSTART, 1076
     .equ    O_SAVE1, 1080
     .equ    O_SAVE2, 1084
     .equ    O_SAVE0, 1088
@@ -293,10 +293,10 @@
 @ (NEXT's limit check sends a target past its end to boundary, which looks the page up afresh);
 @ otherwise through SETPC. The cycles are spent before.
     .macro  GOTO
-    ldr     r3, [r11, #O_PCBASE]
-    ldr     r1, [r11, #O_RSTART]
-    add     r4, r3, r0
-    cmp     r4, r1
+    add     r2, r11, #O_PCBASE
+    ldmia   r2, {r1, r3}                @ pcBase_, regionStart_
+    add     r4, r1, r0
+    cmp     r4, r3
     blo     jump_far
     NEXT0
     .endm
@@ -956,15 +956,25 @@ op_dec_\n:
     .ltorg
 @ The eight operations on A with the value in r1, the cycles already spent by a SUBS whose
 @ flags they keep for the dispatch (no instruction here sets flags). Exact flags, bits 3 and 5
-@ included (CP takes them from the operand).
+@ included (CP takes them from the operand). The immediate form of each, frequent in games,
+@ runs into its operation, a branch the fewer.
+    .macro  ALU_IMM k
+op_\k\()_n:
+    IMM8    r1
+    subs    r5, r5, #7
+    .endm
+
+    ALU_IMM adc
 alu_adc:
     and     r0, r7, #FC
     add     r0, r0, r1
     add     r0, r0, r6
-    b       1f
+    b       alu_add_flags
+    ALU_IMM add
 alu_add:
     add     r0, r6, r1
-1:  eor     r2, r6, r1                  @ A ^ v
+alu_add_flags:
+    eor     r2, r6, r1                  @ A ^ v
     eor     r3, r2, r0                  @ A ^ v ^ result: H in bit 4
     and     r7, r3, #FH
     orr     r7, r7, r0, lsr #8          @ C: the result's bit 8
@@ -977,14 +987,17 @@ alu_add:
     orr     r7, r7, r2
     NEXTGT
 
+    ALU_IMM sbc
 alu_sbc:
     and     r0, r7, #FC
     sub     r0, r6, r0
     sub     r0, r0, r1
-    b       1f
+    b       alu_sub_flags
+    ALU_IMM sub
 alu_sub:
     sub     r0, r6, r1
-1:  eor     r2, r6, r1
+alu_sub_flags:
+    eor     r2, r6, r1
     eor     r3, r2, r0
     and     r7, r3, #FH
     and     r3, r0, #0x100              @ C: the borrow into bit 8
@@ -999,6 +1012,7 @@ alu_sub:
     orr     r7, r7, r2
     NEXTGT
 
+    ALU_IMM cp
 alu_cp:
     sub     r0, r6, r1
     eor     r2, r6, r1
@@ -1019,21 +1033,24 @@ alu_cp:
     orr     r7, r7, r2
     NEXTGT
 
+    ALU_IMM and
 alu_and:
     and     r6, r6, r1
     FLAGS   r7, r6, T_SZP
     orr     r7, r7, #FH
     NEXTGT
+    ALU_IMM xor
 alu_xor:
     eor     r6, r6, r1
     FLAGS   r7, r6, T_SZP
     NEXTGT
+    ALU_IMM or
 alu_or:
     orr     r6, r6, r1
     FLAGS   r7, r6, T_SZP
     NEXTGT
 
-@ The register, (HL) and immediate forms of each.
+@ The register and (HL) forms of each.
     .irp    k, add, adc, sub, sbc, and, xor, or, cp
     .irp    n, 0, 1, 2, 3, 4, 5, 7
 op_\k\()_\n:
@@ -1045,10 +1062,6 @@ op_\k\()_6:
     mov     r0, r10
     RD8
     mov     r1, r0
-    subs    r5, r5, #7
-    b       alu_\k
-op_\k\()_n:
-    IMM8    r1
     subs    r5, r5, #7
     b       alu_\k
     .endr
@@ -1133,11 +1146,11 @@ op_decrr_\p:
     beq     jr_self\n
     .endif
     add     r4, r4, r0
-    ldr     r3, [r11, #O_PCBASE]
-    ldr     r1, [r11, #O_RSTART]
-    sub     r0, r4, r3
+    add     r2, r11, #O_PCBASE
+    ldmia   r2, {r1, r3}                @ pcBase_, regionStart_
+    sub     r0, r4, r1
     strh    r0, [r11, #S_WZ]
-    cmp     r4, r1
+    cmp     r4, r3
     blo     jr_far\n
     subs    r5, r5, #\n
     NEXTGT
