@@ -25,7 +25,7 @@ struct StreamPort {
     StreamPortState* state = nullptr;
     uint8_t* memory = nullptr;
     uint8_t* marks = nullptr;
-    uint32_t addressMask = 0; // the memory's size less one, a power of two (a word for the ARM core)
+    uint32_t addressMask = 0; // the memory's size less one, a power of two (a word: ARM core)
 
     static constexpr unsigned kBlockSize = 8;
 
