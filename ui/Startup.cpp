@@ -82,7 +82,7 @@ void EnterDesktopFolder() {
     const std::string name = versionInfo.VersionString(TQzVersionInfo::kInternalName);
     const std::string folder =
         UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")) + "/rix";
-    // Installed beside the program: RIX_DATA_FROM_BINDIR leads from its folder to share/rix.
+    // The package installs it in share/rix; RIX_DATA_FROM_BINDIR leads there from bin/.
     const std::string dataFolder = DirectoryOf(RunningProgramPath()) + "/" RIX_DATA_FROM_BINDIR;
     const std::string prepared =
         std::filesystem::path(schema::SettingsFilePath(dataFolder, name)).lexically_normal();
