@@ -1,5 +1,5 @@
 # The README's commands. `make test` is what CI runs.
-.PHONY: test test-format test-default test-asan test-fuzz bench deps gba run screenshot examples bios goldens sound clean
+.PHONY: test test-format test-default test-asan test-fuzz bench deps gba run package screenshot examples bios goldens sound clean
 
 deps:
 	scripts/install-deps
@@ -45,6 +45,13 @@ run: deps
 	mkdir -p run
 	test -f run/Rix.INI || cp resources/Rix.INI run/Rix.INI
 	cd run && ../build/default/ui/rix
+
+# The Debian package, build/default/rix_<version>_<arch>.deb (packaging/): only what it holds
+# is built, and cpack leaves out the rest of the build tree's targets.
+package: deps
+	cmake --preset default
+	cmake --build --preset default --target rix rix-build rix-run rix-package-files
+	cd build/default && cpack -G DEB
 
 # Pictures of the real windows under Xvfb, with the example ROM added: the main window and the
 # configuration dialog with a preset and with "Custom" (every button "<unassigned>"), saved as

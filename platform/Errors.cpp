@@ -39,6 +39,17 @@ RixError NotValidInteger(std::string_view text) {
 RixError ResourceNotFound(std::string_view name) {
     return RixError(ErrorKind::Resource, FormatText(msg::kResourceNotFound, name));
 }
+RixError CannotCreateFolder(std::string_view path, std::string_view reason) {
+    return RixError(ErrorKind::CreateFile,
+                    FormatText(msg::kCannotCreateFolder, path) + ": " + std::string(reason));
+}
+RixError CannotEnterFolder(std::string_view path, std::string_view reason) {
+    return RixError(ErrorKind::OpenFile,
+                    FormatText(msg::kCannotEnterFolder, path) + ": " + std::string(reason));
+}
+RixError NoDataFolder() {
+    return RixError(ErrorKind::Other, std::string(msg::kNoDataFolder));
+}
 
 std::string InOutErrorText(int code) {
     switch (code) {

@@ -17,6 +17,11 @@ inline constexpr std::string_view kStreamReadError = "Stream read error";
 inline constexpr std::string_view kNotValidInteger = "'%s' is not a valid integer value";
 inline constexpr std::string_view kResourceNotFound = "Resource %s not found";
 inline constexpr std::string_view kNotASettingsFile = "%s is not a settings file";
+// The desktop program's own folder; the reason the system gives follows ": ".
+inline constexpr std::string_view kCannotCreateFolder = "Cannot create folder %s";
+inline constexpr std::string_view kCannotEnterFolder = "Cannot change to folder %s";
+inline constexpr std::string_view kNoDataFolder =
+    "Cannot find the user's data folder: neither XDG_DATA_HOME nor HOME is set";
 // Texts of the file I/O errors met while adding ROM files, by error code.
 inline constexpr std::string_view kFileNotFound = "File not found";               // 2
 inline constexpr std::string_view kInvalidFilename = "Invalid filename";          // 3
@@ -64,6 +69,10 @@ RixError NotValidInteger(std::string_view text);
 RixError ResourceNotFound(std::string_view name);
 // A file that holds no settings text (binary bytes, or no line of settings syntax).
 RixError NotASettingsFile(std::string_view path);
+// The three about the desktop program's own folder; `reason` is the system's (strerror).
+RixError CannotCreateFolder(std::string_view path, std::string_view reason);
+RixError CannotEnterFolder(std::string_view path, std::string_view reason);
+RixError NoDataFolder();
 // The file I/O error of a code (2 file not found, 5 access denied, 100 read beyond end, ...).
 RixError InOutError(int code);
 std::string InOutErrorText(int code);

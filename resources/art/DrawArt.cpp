@@ -12,6 +12,7 @@
 #include <QRadialGradient>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -233,9 +234,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString directory = QString::fromLocal8Bit(argv[1]);
-    const bool ok =
-        Save(Banner(), directory, "banner.png") && Save(Icon(16), directory, "icon-16.png") &&
-        Save(Icon(32), directory, "icon-32.png") && Save(Icon(48), directory, "icon-48.png") &&
-        Save(Handheld(), directory, "handheld.png");
+    bool ok =
+        Save(Banner(), directory, "banner.png") && Save(Handheld(), directory, "handheld.png");
+    // 16 to 48 for the windows, all of them for the desktop's menu (the package's icon theme).
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        const std::string name = "icon-" + std::to_string(size) + ".png";
+        ok = ok && Save(Icon(size), directory, name.c_str());
+    }
     return ok ? 0 : 1;
 }
