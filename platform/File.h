@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -113,7 +114,7 @@ public:
     // on meets the real error.
     static PathLock Acquire(const std::string& path, int waitMs);
 
-    PathLock() = default;
+    PathLock();
     PathLock(PathLock&& other) noexcept;
     PathLock& operator=(PathLock&& other) noexcept;
     PathLock(const PathLock&) = delete;
@@ -129,6 +130,10 @@ public:
     void Release();
 
 private:
+    // On Windows the turn is a named mutex, held by a thread of its own so that any thread may
+    // let it go and two turns of one thread still exclude each other.
+    struct Turn;
+    std::unique_ptr<Turn> turn_;
     FileHandle fd_ = -1;
     bool created_ = false;
     bool busy_ = false;

@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cwchar>
 #include <cwctype>
+#include <future>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -81,6 +83,19 @@ bool IsBusy(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+// A path through a file as if it were a folder is no file name at all (as elsewhere), where a
+// folder that is missing means a missing file.
+bool UnderAFile(const std::string& path) {
+    for (std::string dir = DirectoryOf(path);; dir = DirectoryOf(dir)) {
+        if (FileExists(dir)) {
+            return true;
+        }
+        if (DirectoryExists(dir) || DirectoryOf(dir) == dir) {
+            return false;
+        }
+    }
+}
+
 // Only a regular file is kept: a folder fails with ERROR_DIRECTORY, a device or pipe with
 // ERROR_INVALID_NAME, a turn held by another program with ERROR_LOCK_VIOLATION.
 HANDLE OpenExisting(const std::string& path, DWORD access, Share share) {
@@ -92,7 +107,8 @@ HANDLE OpenExisting(const std::string& path, DWORD access, Share share) {
         const DWORD a = ::GetFileAttributesW(wide.c_str());
         ::SetLastError(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0
                            ? ERROR_DIRECTORY
-                           : error);
+                       : error == ERROR_PATH_NOT_FOUND && UnderAFile(path) ? ERROR_DIRECTORY
+                                                                           : error);
         return INVALID_HANDLE_VALUE;
     }
     if (::GetFileType(h) != FILE_TYPE_DISK) {
@@ -347,17 +363,42 @@ AtomicFile::~AtomicFile() {
     }
 }
 
+struct PathLock::Turn {
+    HANDLE mutex = nullptr;
+    HANDLE letGo = nullptr;
+    std::thread owner;
+    ~Turn() {
+        if (owner.joinable()) {
+            ::SetEvent(letGo);
+            owner.join();
+        }
+        ::CloseHandle(letGo);
+        ::CloseHandle(mutex);
+    }
+};
+
 PathLock PathLock::Acquire(const std::string& path, int waitMs) {
-    HANDLE m = ::CreateMutexW(nullptr, FALSE, TurnName(path).c_str());
-    if (m == nullptr) {
+    auto turn = std::make_unique<Turn>();
+    turn->mutex = ::CreateMutexW(nullptr, FALSE, TurnName(path).c_str());
+    turn->letGo = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (turn->mutex == nullptr || turn->letGo == nullptr) {
         return {};
     }
     // An abandoned mutex is the turn of a program that ended without giving it back: ours now.
-    const DWORD got = ::WaitForSingleObject(m, waitMs < 0 ? INFINITE : DWORD(waitMs));
-    if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) {
-        ::CloseHandle(m);
+    std::promise<bool> won;
+    std::future<bool> outcome = won.get_future();
+    turn->owner = std::thread([m = turn->mutex, letGo = turn->letGo, waitMs, &won] {
+        const DWORD got = ::WaitForSingleObject(m, waitMs < 0 ? INFINITE : DWORD(waitMs));
+        const bool owned = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+        won.set_value(owned);
+        if (owned) {
+            ::WaitForSingleObject(letGo, INFINITE);
+            ::ReleaseMutex(m);
+        }
+    });
+    if (!outcome.get()) {
         PathLock busy;
-        busy.busy_ = got == WAIT_TIMEOUT;
+        busy.busy_ = true;
         return busy;
     }
     bool created = false;
@@ -373,24 +414,26 @@ PathLock PathLock::Acquire(const std::string& path, int waitMs) {
     }
     if ((a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0) ||
         (a == INVALID_FILE_ATTRIBUTES && !created)) {
-        ::ReleaseMutex(m);
-        ::CloseHandle(m);
         return {};
     }
     PathLock lock;
-    lock.fd_ = FromNative(m);
+    lock.fd_ = FromNative(turn->mutex);
+    lock.turn_ = std::move(turn);
     lock.created_ = created;
     lock.path_ = path;
     return lock;
 }
 
+PathLock::PathLock() = default;
+
 PathLock::PathLock(PathLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), created_(other.created_), busy_(other.busy_),
-      path_(std::move(other.path_)) {}
+    : turn_(std::move(other.turn_)), fd_(std::exchange(other.fd_, -1)), created_(other.created_),
+      busy_(other.busy_), path_(std::move(other.path_)) {}
 
 PathLock& PathLock::operator=(PathLock&& other) noexcept {
     if (this != &other) {
         Release();
+        turn_ = std::move(other.turn_);
         fd_ = std::exchange(other.fd_, -1);
         created_ = other.created_;
         busy_ = other.busy_;
@@ -414,8 +457,7 @@ void PathLock::Release() {
             ::DeleteFileW(Wide(path_).c_str());
         }
     }
-    ::ReleaseMutex(Native(fd_));
-    ::CloseHandle(Native(fd_));
+    turn_.reset();
     fd_ = -1;
 }
 

@@ -3,15 +3,18 @@
 #include "builder/Resources.h"
 
 #include "support/CapturedOutput.h"
+#include "support/OtherHolder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <csignal>
@@ -172,7 +175,8 @@ TEST_F(RixBuild, SettingsThatCannotBeReadOrSavedAreErrors) {
     EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
 
     WriteFileText(settings, "[Settings]\r\n");
-    ::chmod(settings.c_str(), 0444);
+    std::filesystem::permissions(settings, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
     const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
@@ -182,11 +186,10 @@ TEST_F(RixBuild, SettingsThatCannotBeReadOrSavedAreErrors) {
 
 TEST_F(RixBuild, WaitsForAnotherProgramsTurnOnTheSettings) {
     WriteFileText(settings, "[Settings]\r\nLastDir=/x/\r\n\r\n");
-    const int fd = ::open(settings.c_str(), O_RDONLY);
-    ::flock(fd, LOCK_EX);
-    std::thread other([fd] {
+    test::OtherHolder holder(settings, test::Hold::Turn);
+    std::thread other([&holder] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ::close(fd);
+        holder.Release();
     });
     const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
     other.join();
@@ -194,6 +197,7 @@ TEST_F(RixBuild, WaitsForAnotherProgramsTurnOnTheSettings) {
     EXPECT_NE(ReadFileText(settings).find("Filename=game"), std::string::npos);
 }
 
+#ifndef _WIN32 // child processes by fork
 // Several rix-build programs adding ROMs to one settings file at once: every ROM is there.
 TEST(RixBuildConcurrency, RunsAtTheSameTimeKeepEachOthersRoms) {
     TempDir dir;
@@ -229,6 +233,8 @@ TEST(RixBuildConcurrency, RunsAtTheSameTimeKeepEachOthersRoms) {
     EXPECT_NE(saved.find("RixBinary=" + dir / "out"), std::string::npos);
 }
 
+#endif
+
 TEST_F(RixBuild, MessagesShowControlCharactersEscapedAndLongValuesCut) {
     // A name made to clear the screen, in a folder that does not exist.
     const std::string hostile = dir / "\x1b[2J\x1b]0;owned\x07/Rix.INI";
@@ -244,6 +250,7 @@ TEST_F(RixBuild, MessagesShowControlCharactersEscapedAndLongValuesCut) {
     EXPECT_NE(cut.err.find("more bytes)"), std::string::npos);
 }
 
+#ifndef _WIN32 // the program run as a child process by fork
 // A large build killed at many moments: Rix.gba is the old image or the whole new one, and
 // no part of a temporary file is left (one that is complete may stay if the kill came between
 // its naming and its rename).
@@ -326,6 +333,8 @@ TEST(RixBuildBinary, BuildsTheExampleInTheCurrentDirectory) {
     EXPECT_NE(ReadFileText(dir / "Rix.INI").find("Filename=hello\r\nControl=Kempston\r\n"),
               std::string::npos);
 }
+
+#endif
 
 } // namespace
 } // namespace rix
