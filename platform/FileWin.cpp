@@ -367,6 +367,7 @@ struct PathLock::Turn {
     HANDLE mutex = nullptr;
     HANDLE letGo = nullptr;
     std::thread owner;
+    FileStamp made; // the empty file the turn made, told apart from a file saved in its place
     ~Turn() {
         if (owner.joinable()) {
             ::SetEvent(letGo);
@@ -416,6 +417,9 @@ PathLock PathLock::Acquire(const std::string& path, int waitMs) {
         (a == INVALID_FILE_ATTRIBUTES && !created)) {
         return {};
     }
+    if (created) {
+        turn->made = FileStamp::Of(path);
+    }
     PathLock lock;
     lock.fd_ = FromNative(turn->mutex);
     lock.turn_ = std::move(turn);
@@ -451,9 +455,10 @@ void PathLock::Release() {
         return;
     }
     if (created_) {
-        // The empty file made only to be locked goes again, unless something filled it.
+        // The empty file made only to be locked goes again, unless something replaced it.
         const FileStamp now = FileStamp::Of(path_);
-        if (now.exists && now.size == 0) {
+        if (now.exists && now.size == 0 && now.device == turn_->made.device &&
+            now.inode == turn_->made.inode) {
             ::DeleteFileW(Wide(path_).c_str());
         }
     }

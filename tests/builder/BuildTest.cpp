@@ -3,6 +3,7 @@
 
 #include "builder/Resources.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -100,7 +101,8 @@ TEST_F(BuildProcedure, OutputDirectoryFromSettingsOrTheCurrentDirectory) {
     // Two missing levels: the create error names rix.gba.
     const std::string deep = dir / "a/b";
     auto deepIni = test::Settings(dir, "[Settings]\r\nRixBinary=" + deep + "\r\n");
-    EXPECT_EQ(Failure([&] { Build(*deepIni, {}); }), "Cannot create file " + deep + "/rix.gba");
+    EXPECT_EQ(Failure([&] { Build(*deepIni, {}); }),
+              "Cannot create file " + deep + kPathSeparator + "rix.gba");
     EXPECT_FALSE(std::filesystem::exists(dir / "a"));
 
     // No "RixBinary", or an empty one: the current directory (never the root).
@@ -173,7 +175,8 @@ TEST_F(BuildProcedure, AReadOnlyImageIsNotReplaced) {
     std::filesystem::permissions(out + "/Rix.gba", std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
     host.answers = {true};
-    EXPECT_EQ(Failure([&] { Build(*ini, {}); }), "Cannot create file " + out + "/rix.gba");
+    EXPECT_EQ(Failure([&] { Build(*ini, {}); }),
+              "Cannot create file " + out + kPathSeparator + "rix.gba");
     EXPECT_EQ(test::ReadFileText(out + "/Rix.gba"), "previous");
 }
 

@@ -1,5 +1,6 @@
 #include "builder/RomList.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 
 #include "support/ErrorOf.h"
 #include "support/TempDir.h"
@@ -42,7 +43,7 @@ TEST(RomList, AddingReadsStoredNamesAndWritesBothKeysBack) {
     EXPECT_EQ(first.caption, "game");
     EXPECT_EQ(first.control, "Kempston");
     EXPECT_EQ(first.fileName, "game.col");
-    EXPECT_EQ(first.directory, dir.Path().string() + "/");
+    EXPECT_EQ(first.directory, dir.Path().string() + kPathSeparator);
     EXPECT_EQ(first.romKey, "CBF43926");
     EXPECT_EQ(first.realPath, dir / "Game.COL");
 
@@ -61,7 +62,7 @@ TEST(RomList, AddingReadsStoredNamesAndWritesBothKeysBack) {
                                    "[00000000]\r\nFilename=empty\r\nControl=\r\n\r\n");
 
     RememberLastDir(*ini, dir / "Game.COL");
-    EXPECT_EQ(ini->ReadEntry("Settings", "LastDir", ""), dir.Path().string() + "/");
+    EXPECT_EQ(ini->ReadEntry("Settings", "LastDir", ""), dir.Path().string() + kPathSeparator);
     EXPECT_EQ(InitialDirectoryFromLastDir(*ini), dir.Path().string());
     ini->WriteEntry("Settings", "LastDir", "/");
     EXPECT_EQ(InitialDirectoryFromLastDir(*ini), "/");

@@ -1,6 +1,7 @@
 #include "cli/RixBuildCommand.h"
 
 #include "builder/Resources.h"
+#include "platform/Paths.h"
 
 #include "support/CapturedOutput.h"
 #include "support/OtherHolder.h"
@@ -94,7 +95,7 @@ TEST_F(RixBuild, AddsTheRomsBuildsAndSaves) {
     EXPECT_EQ(run.err, "Rix binary created. Have fun!\n");
     EXPECT_TRUE(std::filesystem::exists(out + "/Rix.gba"));
     const std::string saved = ReadFileText(settings);
-    EXPECT_NE(saved.find("[Settings]\r\nLastDir=" + dir.Path().string() + "/\r\n"),
+    EXPECT_NE(saved.find("[Settings]\r\nLastDir=" + dir.Path().string() + kPathSeparator + "\r\n"),
               std::string::npos);
     EXPECT_NE(saved.find("Filename=game\r\nControl=Pad\r\n"), std::string::npos);
     EXPECT_NE(saved.find("Filename=second\r\nControl=Pad\r\n"), std::string::npos);
@@ -240,8 +241,8 @@ TEST_F(RixBuild, MessagesShowControlCharactersEscapedAndLongValuesCut) {
     const std::string hostile = dir / "\x1b[2J\x1b]0;owned\x07/Rix.INI";
     const CommandResult run = RunCommand({"-s", hostile, "-o", out});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "rix-build: Cannot open file " + dir.Path().string() +
-                           "/\\x1B[2J\\x1B]0;owned\\x07/Rix.INI.\n");
+    EXPECT_EQ(run.err, "rix-build: Cannot open file " + dir.Path().string() + kPathSeparator +
+                           "\\x1B[2J\\x1B]0;owned\\x07/Rix.INI.\n");
 
     const std::string longName = dir / (std::string(400, 'n') + "/Rix.INI");
     const CommandResult cut = RunCommand({"-s", longName, "-o", out});
