@@ -8,8 +8,6 @@
 #include "platform/Paths.h"
 #include "settings/Schema.h"
 
-#include <sys/stat.h>
-
 #include <vector>
 
 namespace rix {
@@ -42,8 +40,7 @@ void CheckCartridgeSize(const TCustomIniFile& ini, const std::vector<RomRow>& ro
     std::vector<std::uint64_t> sizes;
     sizes.reserve(rows.size());
     for (const RomRow& row : rows) {
-        struct stat st {};
-        sizes.push_back(::stat(row.realPath.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0);
+        sizes.push_back(FileStamp::Of(row.realPath).size); // 0 when it cannot be looked at
     }
     const std::uint64_t size = CartridgeSize(imageSize, RomSections(ini).size(), sizes);
     if (size > format::kCartridgeSpace) {

@@ -1,6 +1,7 @@
 #include "builder/Resources.h"
 
 #include "platform/Errors.h"
+#include "platform/ProgramResources.h"
 #include "platform/Text.h"
 
 namespace rix {
@@ -19,6 +20,11 @@ std::span<const std::uint8_t> FindResource(std::span<const ResourceEntry> table,
 }
 
 std::span<const std::uint8_t> EmulatorImage() {
+    // The program's own resource where the system keeps one (Windows); the table otherwise.
+    std::span<const std::uint8_t> bytes;
+    if (FindProgramResource(kEmulatorImageName, kEmulatorImageType, bytes)) {
+        return bytes;
+    }
     return FindResource(EmbeddedResources(), kEmulatorImageName, kEmulatorImageType);
 }
 

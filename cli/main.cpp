@@ -1,10 +1,9 @@
 #include "cli/RixBuildCommand.h"
-
-#include <unistd.h>
+#include "platform/Console.h"
 
 int main(int argc, char** argv) {
     rix::cli::Console console;
-    console.inIsTerminal = ::isatty(STDIN_FILENO) != 0;
-    console.errIsTerminal = ::isatty(STDERR_FILENO) != 0;
+    console.inIsTerminal = rix::StandardInputIsTerminal();
+    console.errIsTerminal = rix::StandardErrorIsTerminal();
     return rix::cli::RunRixBuild(std::vector<std::string>(argv + 1, argv + argc), console);
 }

@@ -387,6 +387,10 @@ PathLock PathLock::Acquire(const std::string& path, int waitMs) {
     }
 }
 
+struct PathLock::Turn {};
+
+PathLock::PathLock() = default;
+
 PathLock::PathLock(PathLock&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), created_(other.created_), busy_(other.busy_),
       path_(std::move(other.path_)) {}

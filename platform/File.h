@@ -1,13 +1,24 @@
-// Files with the sharing behaviour the program asks for, through advisory locks (flock):
-// a reader that denies writers holds a shared lock, an exclusive opener an exclusive one.
+// Files with the sharing behaviour the program asks for. On Windows these are the system's own
+// sharing modes, and a named mutex per file is the turn programs take (PathLock); elsewhere
+// advisory locks (flock) stand in: a reader that denies writers holds a shared lock, an
+// exclusive opener and a turn an exclusive one.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace rix {
+
+// A file descriptor, or on Windows a HANDLE held as an integer (PathLock's: its mutex); -1 for
+// none on both.
+#ifdef _WIN32
+using FileHandle = std::intptr_t;
+#else
+using FileHandle = int;
+#endif
 
 enum class Share {
     DenyNone,  // others may read and write
@@ -50,9 +61,10 @@ public:
 
 private:
     friend class AtomicFile;
+    friend class PathLock;
     friend std::vector<std::uint8_t> ReadWholeFileForAdd(const std::string& path);
-    explicit File(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit File(FileHandle fd) : fd_(fd) {}
+    FileHandle fd_ = -1;
 };
 
 // A file written under a temporary name beside its target and renamed over it by Commit, so
@@ -81,8 +93,8 @@ public:
 private:
     AtomicFile(File file, std::string temp, std::string target, std::string errorPath);
     File file_;
-    // Empty while the data sits in an unnamed file (O_TMPFILE), which a crash cannot leave
-    // behind; named only at Commit, just before the rename.
+    // Empty while the data sits in an unnamed file (O_TMPFILE, not on Windows), which a crash
+    // cannot leave behind; named only at Commit, just before the rename.
     std::string temp_;
     std::string target_;
     std::string errorPath_;
@@ -102,7 +114,7 @@ public:
     // on meets the real error.
     static PathLock Acquire(const std::string& path, int waitMs);
 
-    PathLock() = default;
+    PathLock();
     PathLock(PathLock&& other) noexcept;
     PathLock& operator=(PathLock&& other) noexcept;
     PathLock(const PathLock&) = delete;
@@ -118,7 +130,11 @@ public:
     void Release();
 
 private:
-    int fd_ = -1;
+    // On Windows the turn is a named mutex, held by a thread of its own so that any thread may
+    // let it go and two turns of one thread still exclude each other.
+    struct Turn;
+    std::unique_ptr<Turn> turn_;
+    FileHandle fd_ = -1;
     bool created_ = false;
     bool busy_ = false;
     std::string path_;
@@ -142,7 +158,13 @@ struct FileStamp {
 // size, ...). The file is shared for reading while it is read.
 std::vector<std::uint8_t> ReadWholeFileForAdd(const std::string& path);
 
+#ifdef _WIN32
+// The file I/O error code of a Win32 error code, chosen so that both platforms give the same
+// texts for the same failure.
+int InOutCodeFromWin32Error(unsigned long error);
+#else
 // The operating-system error code that the file I/O texts use for an errno value.
 int InOutCodeFromErrno(int error);
+#endif
 
 } // namespace rix

@@ -1,92 +1,51 @@
 #include "platform/Paths.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <vector>
-
 namespace rix {
 
-std::string CurrentDirectory() {
-    std::vector<char> buffer(PATH_MAX);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        buffer.resize(buffer.size() * 2);
-        if (buffer.size() > (1u << 20)) {
-            return ".";
-        }
+namespace {
+// Where the folder part of a path ends: the last separator, or on Windows the colon of a bare
+// drive ("C:name").
+std::size_t LastSeparator(std::string_view path) {
+    std::size_t at = path.find_last_of(kPathSeparators);
+#ifdef _WIN32
+    if (at == std::string_view::npos && path.size() >= 2 && path[1] == ':') {
+        at = 1;
     }
-    return buffer.data();
+#endif
+    return at;
 }
-
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool DirectoryExists(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-PathKind KindOfPath(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        return S_ISREG(st.st_mode) ? PathKind::File : PathKind::Other;
-    }
-    if (errno == ENOENT && DirectoryExists(DirectoryOf(path))) {
-        return PathKind::Missing;
-    }
-    return PathKind::Unreachable;
-}
-
-bool CreateDirectoryLevel(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0;
-}
-
-bool IsReadOnlyPath(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return false;
-    }
-    if (::geteuid() == 0) {
-        return (st.st_mode & 0222) == 0;
-    }
-    return ::access(path.c_str(), W_OK) != 0;
-}
-
-std::string RunningProgramPath() {
-    std::vector<char> buffer(PATH_MAX + 1);
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0) {
-        return {};
-    }
-    return std::string(buffer.data(), static_cast<std::size_t>(n));
-}
+} // namespace
 
 std::string FileNameOf(std::string_view path) {
-    const auto at = path.find_last_of(kPathSeparator);
+    const auto at = LastSeparator(path);
     return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
 }
 
 std::string DirectoryWithSeparatorOf(std::string_view path) {
-    const auto at = path.find_last_of(kPathSeparator);
+    const auto at = LastSeparator(path);
     return at == std::string_view::npos ? std::string() : std::string(path.substr(0, at + 1));
 }
 
 std::string DirectoryOf(std::string_view path) {
-    const auto at = path.find_last_of(kPathSeparator);
+    const auto at = LastSeparator(path);
     if (at == std::string_view::npos) {
         return ".";
     }
-    return at == 0 ? std::string("/") : std::string(path.substr(0, at));
+    if (at == 0) {
+        return std::string(path.substr(0, 1));
+    }
+#ifdef _WIN32
+    if (at <= 2 && path[1] == ':') {
+        return std::string(path.substr(0, at + 1)); // "C:\", or "C:" for "C:name"
+    }
+#endif
+    return std::string(path.substr(0, at));
 }
 
 std::string ToNativeSeparators(std::string_view path) {
     std::string out(path);
     for (char& c : out) {
-        if (c == '\\') {
+        if (c == '\\' || c == '/') {
             c = kPathSeparator;
         }
     }

@@ -1,4 +1,5 @@
-// Paths on this platform: "/" separates, names match case-sensitively.
+// Paths on this platform: "/" separates and names match case-sensitively; on Windows "\"
+// separates ("/" is read as one too) and names match without regard to case.
 #pragma once
 
 #include <string>
@@ -6,7 +7,13 @@
 
 namespace rix {
 
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+inline constexpr std::string_view kPathSeparators = "\\/";
+#else
 inline constexpr char kPathSeparator = '/';
+inline constexpr std::string_view kPathSeparators = "/";
+#endif
 
 std::string CurrentDirectory();
 // A regular file (a directory of that name counts as no file).
@@ -28,9 +35,10 @@ std::string RunningProgramPath();
 // The part after the last separator, and the part up to and including it.
 std::string FileNameOf(std::string_view path);
 std::string DirectoryWithSeparatorOf(std::string_view path);
-// The directory holding `path` without a trailing separator ("." when there is none).
+// The directory holding `path` without a trailing separator ("." when there is none), but a
+// root keeps its own ("/", and on Windows "\" and "C:\").
 std::string DirectoryOf(std::string_view path);
-// "\" becomes "/".
+// Either separator becomes this platform's.
 std::string ToNativeSeparators(std::string_view path);
 
 } // namespace rix

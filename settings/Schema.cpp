@@ -1,10 +1,12 @@
 #include "settings/Schema.h"
 
+#include "platform/Paths.h"
+
 namespace rix::schema {
 
 std::string SettingsFilePath(std::string_view startupDirectory, std::string_view internalName) {
     std::string path(startupDirectory);
-    path += '/';
+    path += kPathSeparator;
     path += internalName;
     path += kSettingsExtension;
     return path;

@@ -2,6 +2,7 @@
 
 #include "platform/File.h"
 #include "platform/Paths.h"
+#include "platform/ProgramResources.h"
 
 #include <cstring>
 #include <string>
@@ -160,12 +161,17 @@ std::string VersionText(const std::uint16_t (&parts)[4], std::size_t count) {
     return text;
 }
 
-// The block of a file, or nothing.
+// The block of a file, or nothing: the resource of a program file where the system keeps one
+// there (Windows), else the running program's built-in block for its own file, else the file's
+// content when that is a block.
 std::vector<std::uint8_t> BlockOfFile(const std::string& fileName) {
-    if (fileName == RunningProgramPath()) {
+    std::vector<std::uint8_t> bytes = FileVersionResource(fileName);
+    if (bytes.empty() && fileName == RunningProgramPath()) {
         return OwnVersionInfoBlock();
     }
-    std::vector<std::uint8_t> bytes = ReadFileQuietly(fileName);
+    if (bytes.empty()) {
+        bytes = ReadFileQuietly(fileName);
+    }
     const std::size_t length = RootLength(bytes.data(), bytes.size());
     bytes.resize(length);
     return bytes;

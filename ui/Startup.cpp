@@ -7,7 +7,9 @@
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 
+#ifndef _WIN32
 #include "platform/DesktopFolder.h"
+#endif
 #include "platform/Paths.h"
 #include "settings/Schema.h"
 #include "settings/VersionInfo.h"
@@ -74,9 +76,11 @@ constexpr char kUsage[] =
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n";
 
+#ifndef _WIN32
 // The menu entry's start: a folder of the program's own under the user's data folder, which
 // gets the installed prepared settings file the first time and is the current folder from
-// then on, as a folder chosen in a terminal would be.
+// then on, as a folder chosen in a terminal would be. (The Linux desktop's; on Windows the
+// folder the program starts in holds its settings, as ever.)
 void EnterDesktopFolder() {
     const TQzVersionInfo versionInfo;
     const std::string name = versionInfo.VersionString(TQzVersionInfo::kInternalName);
@@ -89,6 +93,7 @@ void EnterDesktopFolder() {
     PrepareWorkingFolder(folder, FileNameOf(schema::SettingsFilePath(folder, name)), prepared);
     EnterFolder(folder);
 }
+#endif
 
 } // namespace
 
@@ -111,9 +116,13 @@ int RunRix(int argc, char** argv) {
     QApplication application(argc, argv);
     InitialiseApplication(application);
     // The settings file is looked for in the current folder, so it is entered first.
+#ifndef _WIN32
     if (desktop && !RunGuarded(nullptr, EnterDesktopFolder)) {
         return 1;
     }
+#else
+    (void)desktop;
+#endif
     // A settings file that cannot be read ends the program here, before anything could
     // overwrite it.
     std::unique_ptr<Program> program = Program::Start();

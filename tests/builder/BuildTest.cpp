@@ -3,11 +3,14 @@
 
 #include "builder/Resources.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace rix {
 namespace {
@@ -98,7 +101,8 @@ TEST_F(BuildProcedure, OutputDirectoryFromSettingsOrTheCurrentDirectory) {
     // Two missing levels: the create error names rix.gba.
     const std::string deep = dir / "a/b";
     auto deepIni = test::Settings(dir, "[Settings]\r\nRixBinary=" + deep + "\r\n");
-    EXPECT_EQ(Failure([&] { Build(*deepIni, {}); }), "Cannot create file " + deep + "/rix.gba");
+    EXPECT_EQ(Failure([&] { Build(*deepIni, {}); }),
+              "Cannot create file " + deep + kPathSeparator + "rix.gba");
     EXPECT_FALSE(std::filesystem::exists(dir / "a"));
 
     // No "RixBinary", or an empty one: the current directory (never the root).
@@ -168,9 +172,11 @@ TEST_F(BuildProcedure, AReadOnlyImageIsNotReplaced) {
     auto ini = SettingsWith("");
     std::filesystem::create_directories(out);
     test::WriteFileText(out + "/Rix.gba", "previous");
-    ::chmod((out + "/Rix.gba").c_str(), 0444);
+    std::filesystem::permissions(out + "/Rix.gba", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
     host.answers = {true};
-    EXPECT_EQ(Failure([&] { Build(*ini, {}); }), "Cannot create file " + out + "/rix.gba");
+    EXPECT_EQ(Failure([&] { Build(*ini, {}); }),
+              "Cannot create file " + out + kPathSeparator + "rix.gba");
     EXPECT_EQ(test::ReadFileText(out + "/Rix.gba"), "previous");
 }
 
@@ -201,7 +207,7 @@ TEST_F(BuildProcedure, AnImageBeyondTheCartridgeSpaceStopsBeforeWriting) {
     auto ini = SettingsWith("");
     const std::string big = dir / "big.col";
     test::WriteFileText(big, "");
-    ASSERT_EQ(::truncate(big.c_str(), 32 * 1024 * 1024), 0); // sparse
+    std::filesystem::resize_file(big, 32 * 1024 * 1024); // sparse where it can be
     RomRow row = test::MakeRom(dir, "small.col", 1, 1);
     RomRow bigRow = row;
     bigRow.realPath = big;
@@ -213,7 +219,7 @@ TEST_F(BuildProcedure, AnImageBeyondTheCartridgeSpaceStopsBeforeWriting) {
     EXPECT_FALSE(std::filesystem::exists(out + "/Rix.gba"));
 
     // Exactly at the limit is fine.
-    ASSERT_EQ(::truncate(big.c_str(), 32 * 1024 * 1024 - 64 - 16 - 8 - 8), 0);
+    std::filesystem::resize_file(big, 32 * 1024 * 1024 - 64 - 16 - 8 - 8);
     EXPECT_EQ(Build(*ini, {bigRow}), BuildOutcome::Written);
     EXPECT_EQ(std::filesystem::file_size(out + "/Rix.gba"), 32u * 1024 * 1024);
 }

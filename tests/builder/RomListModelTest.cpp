@@ -1,6 +1,7 @@
 // The ROM list model: rows and settings document changed together, and the observer told.
 #include "builder/RomListModel.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 
 #include "support/TempDir.h"
 
@@ -63,7 +64,8 @@ TEST_F(RomListModelTest, AddingStopsAtAFileThatCannotBeReadAndKeepsTheRowsBefore
         EXPECT_EQ(e.Path(), dir / "missing.rom"); // for front ends that name the file
     }
     EXPECT_EQ(Captions(), (std::vector<std::string>{"game1"}));
-    EXPECT_EQ(model.Settings().ReadEntry("Settings", "LastDir", ""), dir.Path().string() + "/");
+    EXPECT_EQ(model.Settings().ReadEntry("Settings", "LastDir", ""),
+              dir.Path().string() + kPathSeparator);
     // A single file leaves "LastDir" alone.
     model.Settings().WriteEntry("Settings", "LastDir", "/elsewhere/");
     model.AddFile(files[0]);

@@ -1,17 +1,21 @@
 #include "cli/RixBuildCommand.h"
 
 #include "builder/Resources.h"
+#include "platform/Paths.h"
 
 #include "support/CapturedOutput.h"
+#include "support/OtherHolder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <csignal>
@@ -91,7 +95,7 @@ TEST_F(RixBuild, AddsTheRomsBuildsAndSaves) {
     EXPECT_EQ(run.err, "Rix binary created. Have fun!\n");
     EXPECT_TRUE(std::filesystem::exists(out + "/Rix.gba"));
     const std::string saved = ReadFileText(settings);
-    EXPECT_NE(saved.find("[Settings]\r\nLastDir=" + dir.Path().string() + "/\r\n"),
+    EXPECT_NE(saved.find("[Settings]\r\nLastDir=" + dir.Path().string() + kPathSeparator + "\r\n"),
               std::string::npos);
     EXPECT_NE(saved.find("Filename=game\r\nControl=Pad\r\n"), std::string::npos);
     EXPECT_NE(saved.find("Filename=second\r\nControl=Pad\r\n"), std::string::npos);
@@ -172,7 +176,8 @@ TEST_F(RixBuild, SettingsThatCannotBeReadOrSavedAreErrors) {
     EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
 
     WriteFileText(settings, "[Settings]\r\n");
-    ::chmod(settings.c_str(), 0444);
+    std::filesystem::permissions(settings, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
     const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
@@ -182,11 +187,10 @@ TEST_F(RixBuild, SettingsThatCannotBeReadOrSavedAreErrors) {
 
 TEST_F(RixBuild, WaitsForAnotherProgramsTurnOnTheSettings) {
     WriteFileText(settings, "[Settings]\r\nLastDir=/x/\r\n\r\n");
-    const int fd = ::open(settings.c_str(), O_RDONLY);
-    ::flock(fd, LOCK_EX);
-    std::thread other([fd] {
+    test::OtherHolder holder(settings, test::Hold::Turn);
+    std::thread other([&holder] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ::close(fd);
+        holder.Release();
     });
     const CommandResult run = RunCommand(Args({dir / "Game.COL"}));
     other.join();
@@ -194,6 +198,7 @@ TEST_F(RixBuild, WaitsForAnotherProgramsTurnOnTheSettings) {
     EXPECT_NE(ReadFileText(settings).find("Filename=game"), std::string::npos);
 }
 
+#ifndef _WIN32 // child processes by fork
 // Several rix-build programs adding ROMs to one settings file at once: every ROM is there.
 TEST(RixBuildConcurrency, RunsAtTheSameTimeKeepEachOthersRoms) {
     TempDir dir;
@@ -229,13 +234,15 @@ TEST(RixBuildConcurrency, RunsAtTheSameTimeKeepEachOthersRoms) {
     EXPECT_NE(saved.find("RixBinary=" + dir / "out"), std::string::npos);
 }
 
+#endif
+
 TEST_F(RixBuild, MessagesShowControlCharactersEscapedAndLongValuesCut) {
     // A name made to clear the screen, in a folder that does not exist.
     const std::string hostile = dir / "\x1b[2J\x1b]0;owned\x07/Rix.INI";
     const CommandResult run = RunCommand({"-s", hostile, "-o", out});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "rix-build: Cannot open file " + dir.Path().string() +
-                           "/\\x1B[2J\\x1B]0;owned\\x07/Rix.INI.\n");
+    EXPECT_EQ(run.err, "rix-build: Cannot open file " + dir.Path().string() + kPathSeparator +
+                           "\\x1B[2J\\x1B]0;owned\\x07/Rix.INI.\n");
 
     const std::string longName = dir / (std::string(400, 'n') + "/Rix.INI");
     const CommandResult cut = RunCommand({"-s", longName, "-o", out});
@@ -244,6 +251,7 @@ TEST_F(RixBuild, MessagesShowControlCharactersEscapedAndLongValuesCut) {
     EXPECT_NE(cut.err.find("more bytes)"), std::string::npos);
 }
 
+#ifndef _WIN32 // the program run as a child process by fork
 // A large build killed at many moments: Rix.gba is the old image or the whole new one, and
 // no part of a temporary file is left (one that is complete may stay if the kill came between
 // its naming and its rename).
@@ -326,6 +334,8 @@ TEST(RixBuildBinary, BuildsTheExampleInTheCurrentDirectory) {
     EXPECT_NE(ReadFileText(dir / "Rix.INI").find("Filename=hello\r\nControl=Kempston\r\n"),
               std::string::npos);
 }
+
+#endif
 
 } // namespace
 } // namespace rix

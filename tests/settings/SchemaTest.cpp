@@ -1,4 +1,5 @@
 #include "settings/Schema.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +29,10 @@ TEST(Schema, StartupPresetIsKempstonOnlyWhenDefault0IsMissing) {
 }
 
 TEST(Schema, NamesAreBuiltAsTheFileHoldsThem) {
-    EXPECT_EQ(schema::SettingsFilePath("/home/u", "Rix"), "/home/u/Rix.INI");
-    EXPECT_EQ(schema::SettingsFilePath("/", "Rix"), "//Rix.INI");
-    EXPECT_EQ(schema::SettingsFilePath("/home/u", ""), "/home/u/.INI");
+    const std::string sep(1, kPathSeparator);
+    EXPECT_EQ(schema::SettingsFilePath("/home/u", "Rix"), "/home/u" + sep + "Rix.INI");
+    EXPECT_EQ(schema::SettingsFilePath("/", "Rix"), "/" + sep + "Rix.INI");
+    EXPECT_EQ(schema::SettingsFilePath("/home/u", ""), "/home/u" + sep + ".INI");
     EXPECT_EQ(schema::PresetSection("Kempston"), "Control_Kempston");
     EXPECT_EQ(schema::PresetSection(""), "Control_");
     EXPECT_EQ(schema::NumberedKey("Collision", 12), "Collision12");

@@ -1,17 +1,37 @@
 #include "support/TempDir.h"
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace rix::test {
 
+#ifdef _WIN32
+TempDir::TempDir() {
+    std::mt19937_64 random(
+        std::random_device{}() ^
+        std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() /
+                               ("rix-test-" + std::to_string(random() % 1000000000));
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+#else
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "rix-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -19,6 +39,7 @@ TempDir::TempDir() {
     }
     path_ = pattern;
 }
+#endif
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -53,6 +74,7 @@ void WriteFileBytes(const std::string& path, const std::vector<unsigned char>& b
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
+#ifndef _WIN32
 int RunWithFileSizeLimit(unsigned long limit, int (*body)(void*), void* context) {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -65,5 +87,7 @@ int RunWithFileSizeLimit(unsigned long limit, int (*body)(void*), void* context)
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+#endif
 
 } // namespace rix::test

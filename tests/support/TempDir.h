@@ -26,8 +26,10 @@ std::vector<unsigned char> ReadFileBytes(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
 void WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
+#ifndef _WIN32
 // Runs `body` in a child process with the file-size limit set to `limit` bytes (writes beyond
 // it fail instead of killing the process); returns the child's exit status.
 int RunWithFileSizeLimit(unsigned long limit, int (*body)(void*), void* context);
+#endif
 
 } // namespace rix::test
