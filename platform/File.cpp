@@ -88,20 +88,6 @@ File File::OpenReadWrite(const std::string& path, Share share) {
     return File(fd);
 }
 
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-File::~File() {
-    Close();
-}
-
 void File::Close() {
     if (fd_ >= 0) {
         ::close(fd_);
@@ -146,18 +132,6 @@ std::size_t File::ReadSome(void* buffer, std::size_t length) {
         if (errno != EINTR) {
             throw StreamReadError();
         }
-    }
-}
-
-void File::ReadExact(void* buffer, std::size_t length) {
-    auto* at = static_cast<unsigned char*>(buffer);
-    while (length > 0) {
-        const std::size_t got = ReadSome(at, length);
-        if (got == 0) {
-            throw StreamReadError();
-        }
-        at += got;
-        length -= got;
     }
 }
 
@@ -212,15 +186,6 @@ void File::Flush() {
         throw StreamWriteError();
     }
 }
-
-AtomicFile::AtomicFile(File file, std::string temp, std::string target, std::string errorPath)
-    : file_(std::move(file)), temp_(std::move(temp)), target_(std::move(target)),
-      errorPath_(std::move(errorPath)) {}
-
-AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : file_(std::move(other.file_)), temp_(std::move(other.temp_)),
-      target_(std::move(other.target_)), errorPath_(std::move(other.errorPath_)),
-      committed_(std::exchange(other.committed_, true)) {}
 
 AtomicFile AtomicFile::Create(const std::string& link, const std::string& errorPath,
                               bool targetLocked) {

@@ -173,20 +173,6 @@ File File::OpenReadWrite(const std::string& path, Share share) {
     return File(FromNative(h));
 }
 
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-File::~File() {
-    Close();
-}
-
 void File::Close() {
     if (fd_ != -1) {
         ::CloseHandle(Native(fd_));
@@ -238,18 +224,6 @@ std::size_t File::ReadSome(void* buffer, std::size_t length) {
     return got;
 }
 
-void File::ReadExact(void* buffer, std::size_t length) {
-    auto* at = static_cast<unsigned char*>(buffer);
-    while (length > 0) {
-        const std::size_t got = ReadSome(at, length);
-        if (got == 0) {
-            throw StreamReadError();
-        }
-        at += got;
-        length -= got;
-    }
-}
-
 void File::WriteAll(const void* buffer, std::size_t length) {
     const auto* at = static_cast<const unsigned char*>(buffer);
     while (length > 0) {
@@ -278,15 +252,6 @@ void File::Flush() {
         throw StreamWriteError();
     }
 }
-
-AtomicFile::AtomicFile(File file, std::string temp, std::string target, std::string errorPath)
-    : file_(std::move(file)), temp_(std::move(temp)), target_(std::move(target)),
-      errorPath_(std::move(errorPath)) {}
-
-AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : file_(std::move(other.file_)), temp_(std::move(other.temp_)),
-      target_(std::move(other.target_)), errorPath_(std::move(other.errorPath_)),
-      committed_(std::exchange(other.committed_, true)) {}
 
 AtomicFile AtomicFile::Create(const std::string& target, const std::string& errorPath,
                               bool targetLocked) {
