@@ -301,7 +301,7 @@
     NEXT0
     .endm
 
-@ r0 = SP (clean).
+@ rd = SP (clean).
     .macro  GETSP rd
     mov     \rd, lr, lsl #16
     mov     \rd, \rd, lsr #16
